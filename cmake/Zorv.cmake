@@ -1,0 +1,90 @@
+# Helpers shared by every module and test directory.
+#
+# Texts in the program are code-page-936 byte strings: narrow literals in the
+# project's own sources (which are UTF-8) are compiled to GBK bytes.  The flags
+# go on the project's own targets only, never on libpng or GoogleTest.
+
+function(zorv_own_flags target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -finput-charset=UTF-8 -fexec-charset=GBK)
+  if(WIN32)
+    target_compile_definitions(${target} PRIVATE
+      UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  endif()
+endfunction()
+
+# zorv_module(<name> [DEPENDS <libs>...] [WIN32_LIBS <system libs>...])
+# Builds src/<name>/*.cpp into the library zorv_<name>.  Files ending in
+# _win32.cpp hold the Windows edge and are compiled only in the Windows build;
+# everything else is portable and compiled in both.
+function(zorv_module name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;WIN32_LIBS;HOST_LIBS" ${ARGN})
+  file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(sources)
+  foreach(source IN LISTS all_sources)
+    if(source MATCHES "_win32\\.cpp$" AND NOT WIN32)
+      continue()
+    endif()
+    if(source MATCHES "_posix\\.cpp$" AND WIN32)
+      continue()
+    endif()
+    list(APPEND sources ${source})
+  endforeach()
+  if(sources)
+    add_library(zorv_${name} STATIC ${sources})
+    zorv_own_flags(zorv_${name})
+    set(scope PUBLIC)
+  else()
+    # Only headers so far in this build.
+    add_library(zorv_${name} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(zorv_${name} ${scope} ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(zorv_${name} ${scope} ${ARG_DEPENDS})
+  if(WIN32)
+    target_link_libraries(zorv_${name} ${scope} ${ARG_WIN32_LIBS})
+  else()
+    target_link_libraries(zorv_${name} ${scope} ${ARG_HOST_LIBS})
+  endif()
+endfunction()
+
+# zorv_test(<name> [CONCURRENCY] [GUI] [TIMEOUT <s>] LIBS <libs>...)
+# Builds tests/<dir>/*_test.cpp (portable, both builds) and *_win32_test.cpp
+# (Windows build only) into one GoogleTest executable test_<name>.
+# CONCURRENCY marks tests that the ThreadSanitizer preset builds; that preset
+# builds nothing else.
+function(zorv_test name)
+  cmake_parse_arguments(ARG "CONCURRENCY" "TIMEOUT" "LIBS;SOURCES" ${ARGN})
+  if(ZORV_TSAN AND NOT ARG_CONCURRENCY)
+    return()
+  endif()
+  if(ARG_SOURCES)
+    set(all_sources ${ARG_SOURCES})
+  else()
+    file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  endif()
+  set(sources)
+  foreach(source IN LISTS all_sources)
+    if(source MATCHES "_win32_test\\.cpp$" AND NOT WIN32)
+      continue()
+    endif()
+    if(source MATCHES "_posix_test\\.cpp$" AND WIN32)
+      continue()
+    endif()
+    list(APPEND sources ${source})
+  endforeach()
+  if(NOT sources)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
+  endif()
+  add_executable(test_${name} ${sources})
+  zorv_own_flags(test_${name})
+  target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  gtest_discover_tests(test_${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+endfunction()
