@@ -48,21 +48,28 @@ function(zorv_module name)
   endif()
 endfunction()
 
-# zorv_test(<name> [CONCURRENCY] [GUI] [TIMEOUT <s>] LIBS <libs>...)
-# Builds tests/<dir>/*_test.cpp (portable, both builds) and *_win32_test.cpp
-# (Windows build only) into one GoogleTest executable test_<name>.
+# zorv_test(<name> [CONCURRENCY] [TIMEOUT <s>] [PATTERN <globs>...]
+#           [SOURCES <files>...] [EXTRA <support sources>...] LIBS <libs>...)
+# Builds the test files matching PATTERN (default *_test.cpp) in the current
+# directory into one GoogleTest executable test_<name>: *_win32_test.cpp only
+# in the Windows build, *_posix_test.cpp only in the native one.  EXTRA adds
+# helper sources that are not tests.
 # CONCURRENCY marks tests that the ThreadSanitizer preset builds; that preset
 # builds nothing else.
 function(zorv_test name)
-  cmake_parse_arguments(ARG "CONCURRENCY" "TIMEOUT" "LIBS;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "CONCURRENCY" "TIMEOUT" "LIBS;SOURCES;PATTERN;EXTRA" ${ARGN})
   if(ZORV_TSAN AND NOT ARG_CONCURRENCY)
     return()
   endif()
-  if(ARG_SOURCES)
-    set(all_sources ${ARG_SOURCES})
-  else()
-    file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  if(NOT ARG_PATTERN)
+    set(ARG_PATTERN "*_test.cpp")
   endif()
+  set(all_sources ${ARG_SOURCES})
+  foreach(pattern IN LISTS ARG_PATTERN)
+    file(GLOB matched CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${pattern})
+    list(APPEND all_sources ${matched})
+  endforeach()
+  list(REMOVE_DUPLICATES all_sources)
   set(sources)
   foreach(source IN LISTS all_sources)
     if(source MATCHES "_win32_test\\.cpp$" AND NOT WIN32)
@@ -79,7 +86,7 @@ function(zorv_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
-  add_executable(test_${name} ${sources})
+  add_executable(test_${name} ${sources} ${ARG_EXTRA})
   zorv_own_flags(test_${name})
   target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
