@@ -38,19 +38,23 @@ using PngBytes = std::vector<uint8_t>;  // empty = no image
 struct EventBinding {
     int32_t event = 0;
     uint32_t handler = kNoHandler;  // index into the program's handler table
+    bool operator==(const EventBinding&) const = default;
 };
 
 struct WindowProps {
     int32_t borderStyle = 0;
+    bool centredAtStart = false;  // first shown centred on the work area instead of at its stored position
     uint32_t backgroundColor = kColorNotSet;
     std::string title;            // GBK; empty = none
     std::vector<uint8_t> icon;    // ICO file bytes; empty = none
+    bool operator==(const WindowProps&) const = default;
 };
 
 struct PictureBoxProps {
     uint32_t backgroundColor = kColorNotSet;
     int32_t imageMode = 0;  // 0 natural size at top-left, 1 tiled, 2 centred (scaled down to fit)
     PngBytes image;
+    bool operator==(const PictureBoxProps&) const = default;
 };
 
 struct LabelProps {
@@ -61,6 +65,7 @@ struct LabelProps {
     int32_t horizontalAlign = 0;  // 0 left, 1 centre, 2 right
     bool wordWrap = true;
     int32_t verticalAlign = 0;  // 0 top, 1 centre, 2 bottom (without word wrap)
+    bool operator==(const LabelProps&) const = default;
 };
 
 struct EditBoxProps {
@@ -73,12 +78,17 @@ struct EditBoxProps {
     int32_t textLimit = 0;  // bytes; 0 = none
     bool multiLine = false;
     int32_t alignment = 0;
+    int32_t scrollBars = 0;     // 0 none, 1 horizontal, 2 vertical, 3 both (multi-line only)
+    int32_t inputMode = 0;      // 0 ordinary text (the only mode stored in this program)
+    uint16_t passwordChar = 0;  // 0 = no masking
+    bool operator==(const EditBoxProps&) const = default;
 };
 
 struct ShapeBoxProps {
     int32_t shape = 0;  // 0 rectangle
     uint32_t outlineColor = 0;
     uint32_t fillColor = kColorNotSet;
+    bool operator==(const ShapeBoxProps&) const = default;
 };
 
 struct ImageButtonProps {
@@ -100,6 +110,7 @@ struct ImageButtonProps {
     PngBytes picIn, picOut, picDisabled;
     std::optional<LogFontBytes> font;
     std::string caption;  // GBK
+    bool operator==(const ImageButtonProps&) const = default;
 };
 
 using UnitProps = std::variant<WindowProps, PictureBoxProps, LabelProps, EditBoxProps, ShapeBoxProps,
@@ -126,6 +137,7 @@ struct UnitRecord {
             if (binding.event == event) return binding.handler;
         return kNoHandler;
     }
+    bool operator==(const UnitRecord&) const = default;
 };
 
 struct WindowRecord {
@@ -133,11 +145,13 @@ struct WindowRecord {
     std::vector<UnitRecord> units;  // unit-table order; the window unit first
     const UnitRecord* WindowUnit() const;
     const UnitRecord* FindUnit(uint32_t unitId) const;
+    bool operator==(const WindowRecord&) const = default;
 };
 
 struct FormTemplate {
     std::vector<WindowRecord> windows;  // window-table order
     const WindowRecord* FindWindow(uint32_t windowId) const;
+    bool operator==(const FormTemplate&) const = default;
 };
 
 }  // namespace zorv::ui
