@@ -1,0 +1,76 @@
+#pragma once
+// The download object and its commands.  A Download is a handle cell that is
+// either idle or holds the one running task; the task copies one URL into one
+// local file on threads of its own and reports through the callbacks of its
+// TaskParam.  No command blocks on the network, except that a stop waits up to
+// StopWaitMs for the connections to end.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "download/task_param.h"
+
+namespace zorv {
+
+// Codes passed as the first argument of EventCallback.
+enum : int32_t {
+    EV_FTP_OPTIONS = 2,
+    EV_FILE_LENGTH = 3,          // value1 = total length; once, before the first bytes
+    EV_TASK_FINISHED = 4,        // value1 = bytes received (stopped) or total length; last call
+    EV_CONNECTION_STARTED = 5,
+    EV_SEGMENT_STARTED = 6,      // value1 = position, value2 = segment end
+    EV_SEGMENT_CONTINUED = 7,    // value1 = position, value2 = segment end
+    EV_CONNECTION_ENDED = 8,     // value1 = position reached
+    EV_CONNECTION_FAILED = 9,    // value1 = position reached
+    EV_BYTES_RECEIVED = 16,      // value1 = bytes of this receive pass
+    EV_BYTES_SENT = 17,
+    EV_TARGET_EXISTS = 18,       // value1 = existing size, value2 = total length; result 0/1/2
+};
+
+// Levels passed to StatusCallback.
+enum : int32_t {
+    LEVEL_INFO = 0,
+    LEVEL_SENT = 1,
+    LEVEL_RECEIVED = 2,
+    LEVEL_ERROR = 3,
+};
+
+namespace download {
+class DownloadTask;
+struct TaskCell;
+}  // namespace download
+
+class Download {
+public:
+    Download();
+    ~Download();  // stops a running task (its resume data is discarded)
+    Download(const Download&) = delete;
+    Download& operator=(const Download&) = delete;
+
+    // The cell shared with the running task, which clears it when it ends.
+    download::TaskCell& Cell() { return *cell_; }
+
+private:
+    std::shared_ptr<download::TaskCell> cell_;
+};
+
+// Starts a task; false when one is already held, when the URL has no known
+// scheme or no host, when the scheme is not HTTP (the FTP, MMS and RTSP
+// transfers are not carried), or when the master thread cannot be created.
+bool StartTask(Download& download, const TaskParam& param);
+
+// Bytes received so far by the running task; 0 when there is none.
+int32_t GetDownloadedLength(Download& download);
+
+// Replaces resumeData with the running task's current resume data; false when
+// no task is running.
+bool GetResumeData(Download& download, std::string& resumeData);
+
+// Stops the running task, stores its resume data and clears the cell; false
+// when no task is running.  `unused` has no effect.
+bool StopTaskKeepResume(Download& download, std::string& resumeData, int32_t unused = 2);
+
+// Stops the running task, if any, discarding its resume data.
+void StopTask(Download& download);
+
+}  // namespace zorv
