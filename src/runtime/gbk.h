@@ -18,4 +18,15 @@ inline std::size_t GbkCharLength(std::string_view text, std::size_t index) {
     return IsGbkLeadByte(static_cast<unsigned char>(text[index])) && index + 1 < text.size() ? 2 : 1;
 }
 
+// Offset of the last single-byte character c, or npos.  A backslash can be
+// the trail byte of a double-byte character, so a plain byte search would cut
+// such a character in two.
+inline std::size_t FindLastGbkChar(std::string_view text, char c) {
+    std::size_t found = std::string_view::npos;
+    for (std::size_t index = 0; index < text.size(); index += GbkCharLength(text, index)) {
+        if (text[index] == c) found = index;
+    }
+    return found;
+}
+
 }  // namespace zorv
