@@ -1,0 +1,82 @@
+#include "ui/png_image_win32.h"
+
+#include <cstring>
+#include <utility>
+
+namespace zorv::ui {
+
+DibImage::~DibImage() {
+    if (bitmap_) DeleteObject(bitmap_);
+}
+
+DibImage::DibImage(DibImage&& other) noexcept { *this = std::move(other); }
+
+DibImage& DibImage::operator=(DibImage&& other) noexcept {
+    if (this != &other) {
+        if (bitmap_) DeleteObject(bitmap_);
+        bitmap_ = std::exchange(other.bitmap_, nullptr);
+        width_ = other.width_;
+        height_ = other.height_;
+        hasTransparency_ = other.hasTransparency_;
+        topLeft_ = other.topLeft_;
+    }
+    return *this;
+}
+
+std::optional<DibImage> DibImage::FromPng(const PngBytes& png) {
+    if (png.empty()) return std::nullopt;
+    std::optional<RgbaImage> image = DecodePng(png);
+    if (!image) return std::nullopt;
+    return FromRgba(*image);
+}
+
+std::optional<DibImage> DibImage::FromRgba(const RgbaImage& image) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) return std::nullopt;
+    auto* out = static_cast<uint8_t*>(bits);
+    const uint8_t* in = image.pixels.data();
+    for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+        unsigned alpha = in[i + 3];
+        out[i + 0] = uint8_t((in[i + 2] * alpha + 127) / 255);  // blue
+        out[i + 1] = uint8_t((in[i + 1] * alpha + 127) / 255);
+        out[i + 2] = uint8_t((in[i + 0] * alpha + 127) / 255);  // red
+        out[i + 3] = uint8_t(alpha);
+    }
+    GdiFlush();
+    DibImage dib;
+    dib.bitmap_ = bitmap;
+    dib.width_ = image.width;
+    dib.height_ = image.height;
+    dib.hasTransparency_ = image.HasTransparency();
+    dib.topLeft_ = RGB(in[0], in[1], in[2]);
+    return dib;
+}
+
+void DibImage::Draw(HDC dc, int x, int y, int width, int height) const {
+    if (!bitmap_ || width <= 0 || height <= 0) return;
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap_);
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, width, height, source, 0, 0, width_, height_, blend);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+void DibImage::DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const {
+    if (!bitmap_) return;
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap_);
+    TransparentBlt(dc, x, y, width_, height_, source, 0, 0, width_, height_, transparent);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+}  // namespace zorv::ui

@@ -1,0 +1,47 @@
+#pragma once
+// A decoded PNG as a 32-bit top-down DIB section with premultiplied alpha,
+// ready for AlphaBlend.
+#include <windows.h>
+
+#include <optional>
+
+#include "ui/form_template.h"
+#include "ui/png_image.h"
+
+namespace zorv::ui {
+
+class DibImage {
+public:
+    DibImage() = default;
+    ~DibImage();
+    DibImage(DibImage&& other) noexcept;
+    DibImage& operator=(DibImage&& other) noexcept;
+    DibImage(const DibImage&) = delete;
+    DibImage& operator=(const DibImage&) = delete;
+
+    // Nothing for data that does not decode as an 8-bit RGBA PNG.
+    static std::optional<DibImage> FromPng(const PngBytes& png);
+    static std::optional<DibImage> FromRgba(const RgbaImage& image);
+
+    bool valid() const { return bitmap_ != nullptr; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool hasTransparency() const { return hasTransparency_; }
+    // Top-left pixel as COLORREF (the default transparent colour).
+    COLORREF topLeftColor() const { return topLeft_; }
+    HBITMAP bitmap() const { return bitmap_; }
+
+    // Draws the whole image stretched into the box, blended by its alpha.
+    void Draw(HDC dc, int x, int y, int width, int height) const;
+    // Draws it with one colour treated as transparent (for images without
+    // alpha below 255).
+    void DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const;
+
+private:
+    HBITMAP bitmap_ = nullptr;
+    int width_ = 0, height_ = 0;
+    bool hasTransparency_ = false;
+    COLORREF topLeft_ = 0;
+};
+
+}  // namespace zorv::ui
