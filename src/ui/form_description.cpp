@@ -513,7 +513,8 @@ std::optional<WindowRecord> ParseWindowDescription(std::string_view text, std::s
             return std::nullopt;
         }
         UnitRecord unit;
-        const std::string_view windowUnitName = window.units.empty() ? "" : window.units.front().name;
+        const std::string_view windowUnitName =
+            window.units.empty() ? std::string_view{} : std::string_view(window.units.front().name);
         if (!ReadUnit(line, place, source, index == 1, earlier, windowUnitName, unit)) return std::nullopt;
         if (!ids.insert(unit.id).second) {
             place.Fail("unit id used twice");
