@@ -20,10 +20,12 @@
 namespace zorv::ui {
 namespace {
 
+#ifndef _WIN32
 std::vector<uint8_t> PackedBytes() {
     std::ifstream file(ZORV_FORM_PACKED, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
+#endif
 
 const FormTemplate& Form() {
 #ifdef _WIN32
