@@ -92,6 +92,10 @@ std::optional<std::vector<uint8_t>> WriteUnitRecord(const UnitRecord& unit, std:
 // *error then names the offending place.
 std::optional<FormTemplate> ReadFormTemplate(std::span<const uint8_t> bytes, std::string* error = nullptr);
 
+// The program's start-up read: the decoded template, or the fatal runtime
+// error "载入窗口模板数据段出错!" (this one lives in zorv_ui with the runtime).
+FormTemplate ReadFormTemplateOrFatal(std::span<const uint8_t> bytes);
+
 // One unit record (without its length prefix) of the given identifier.
 // Checks the record itself only, not its relation to other units.
 std::optional<UnitRecord> ReadUnitRecord(uint32_t unitId, std::span<const uint8_t> record,

@@ -2,11 +2,8 @@
 
 #include <windows.h>
 
-#include <mutex>
-#include <optional>
 #include <span>
 
-#include "runtime/fatal.h"
 #include "ui/form_template_format.h"
 
 namespace zorv::ui {
@@ -29,11 +26,9 @@ std::span<const uint8_t> FormTemplateResourceBytes() {
 }  // namespace
 
 const FormTemplate& LoadFormTemplateFromResource() {
-    static std::optional<FormTemplate> form;
-    static std::once_flag once;
-    std::call_once(once, [] { form = ReadFormTemplate(FormTemplateResourceBytes()); });
-    if (!form) FatalRuntimeError("载入窗口模板数据段出错!");
-    return *form;
+    // A missing resource reads as an empty block, which the reader refuses.
+    static const FormTemplate form = ReadFormTemplateOrFatal(FormTemplateResourceBytes());
+    return form;
 }
 
 }  // namespace zorv::ui

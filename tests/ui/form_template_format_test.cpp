@@ -10,6 +10,7 @@
 
 #include "ui/form_template.h"
 #include "ui/form_template_format.h"
+#include "runtime/fatal.h"
 #include "ui/handlers.h"
 
 namespace zorv::ui {
@@ -571,6 +572,36 @@ TEST(FormTemplateCorruption, HugeLengthsAndCountsAreRefused) {
             EXPECT_FALSE(ReadFormTemplate(changed)) << "value " << huge << " at byte " << at;
         }
     }
+}
+
+// ---- the start-up read
+
+struct FatalMessage {
+    std::string message;
+};
+
+bool ThrowFatalMessage(const std::string& message, const std::string&) { throw FatalMessage{message}; }
+
+TEST(FormTemplateStartup, UnreadableTemplateIsFatalWithItsMessage) {
+    SetFatalErrorHandler(ThrowFatalMessage);
+    std::vector<uint8_t> bytes = Written(SampleTemplate());
+    EXPECT_EQ(ReadFormTemplateOrFatal(bytes), SampleTemplate());
+    bytes.pop_back();
+    std::string message;
+    try {
+        ReadFormTemplateOrFatal(bytes);
+    } catch (const FatalMessage& fatal) {
+        message = fatal.message;
+    }
+    EXPECT_EQ(message, "载入窗口模板数据段出错!");
+    try {
+        ReadFormTemplateOrFatal({});
+        message.clear();
+    } catch (const FatalMessage& fatal) {
+        message = fatal.message;
+    }
+    EXPECT_EQ(message, "载入窗口模板数据段出错!");
+    SetFatalErrorHandler(nullptr);
 }
 
 // ---- fonts
