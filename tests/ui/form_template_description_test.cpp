@@ -75,7 +75,7 @@ std::optional<WindowRecord> Parse(const std::string& text, const MemorySource& f
     return ParseWindowDescription(text, "test.form", files.source(), error);
 }
 
-TEST(FormDescription, ParsesEveryKindOfField) {
+TEST(FormTemplateDescription, ParsesEveryKindOfField) {
     const MemorySource files = Files();
     std::string error;
     const auto window = Parse(kWindow, files, &error);
@@ -148,7 +148,7 @@ void ExpectRefused(const std::string& text, const std::string& expectedInMessage
     EXPECT_EQ(error.rfind("test.form:", 0), 0u) << error;
 }
 
-TEST(FormDescription, RefusesMistakesWithFileAndLine) {
+TEST(FormTemplateDescription, RefusesMistakesWithFileAndLine) {
     ExpectRefused(With("title=", "titel="), "key titel");
     ExpectRefused(With("mode=1", "mode=3"), "mode");
     ExpectRefused(With("parent=Back rect=-4", "parent=Nowhere rect=-4"), "parent Nowhere");
@@ -181,7 +181,7 @@ TEST(FormDescription, RefusesMistakesWithFileAndLine) {
     EXPECT_EQ(error.rfind("test.form:10:", 0), 0u) << error;
 }
 
-TEST(FormDescription, ChecksImagesAndIcons) {
+TEST(FormTemplateDescription, ChecksImagesAndIcons) {
     ExpectRefused(With("c.png@24x24", "c.png@24x25"), "24x24, not 24x25");
     ExpectRefused(With("c.png@24x24", "missing.png"), "cannot read missing.png");
     MemorySource files = Files();
@@ -204,7 +204,7 @@ TEST(FormDescription, ChecksImagesAndIcons) {
     ExpectRefused(kWindow, "not an ICO", files);
 }
 
-TEST(FormDescription, IcoDirectoryAndPngHeader) {
+TEST(FormTemplateDescription, IcoDirectoryAndPngHeader) {
     const auto directory = ReadIcoDirectory(Ico({16, 0}));
     ASSERT_TRUE(directory);
     ASSERT_EQ(directory->size(), 2u);
@@ -228,7 +228,7 @@ TEST(FormDescription, IcoDirectoryAndPngHeader) {
     EXPECT_FALSE(ReadPngHeader(png));
 }
 
-TEST(FormDescription, LoadsTheWindowListInOrder) {
+TEST(FormTemplateDescription, LoadsTheWindowListInOrder) {
     MemorySource files = Files();
     const std::string second = "window id=0x52010E56\nunit name=P id=0x06010E55 kind=window rect=0,0,1,1\n";
     const std::string list = "# order\nmain.form\n\n  panel.form  \n";

@@ -606,7 +606,7 @@ TEST(FormTemplateStartup, UnreadableTemplateIsFatalWithItsMessage) {
 
 // ---- fonts
 
-TEST(LogFont, StoresTheFixedFieldsAndTheGbkFace) {
+TEST(FormTemplateLogFont, StoresTheFixedFieldsAndTheGbkFace) {
     const auto font = MakeLogFont("微软雅黑", 15);
     ASSERT_TRUE(font);
     const std::vector<uint8_t> expectedHead = {0xF1, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -624,7 +624,7 @@ TEST(LogFont, StoresTheFixedFieldsAndTheGbkFace) {
     EXPECT_EQ(LogFontFace(*font), "微软雅黑");
 }
 
-TEST(LogFont, RefusesFacesThatDoNotFitAndBadHeights) {
+TEST(FormTemplateLogFont, RefusesFacesThatDoNotFitAndBadHeights) {
     EXPECT_TRUE(MakeLogFont(std::string(31, 'a'), 1));
     EXPECT_FALSE(MakeLogFont(std::string(32, 'a'), 12));
     EXPECT_FALSE(MakeLogFont("", 12));
