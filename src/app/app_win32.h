@@ -1,0 +1,78 @@
+#pragma once
+// Program start, the start-up checks and the quit path.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/startup_rules.h"
+#include "ui/handlers.h"
+
+namespace zorv::app {
+
+// The whole program: runtime, globals, system facts, the main window and
+// the message loop.  Returns 0 when the loop ends.
+int ProgramStart();
+
+// Sets TextCodePage and WindowsVersion.
+void InitSystemInfo();
+// Major and minor version of the running Windows as the process
+// environment block records them (not the compatibility-shimmed answers of
+// the version functions).
+struct OsVersion {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+OsVersion ReadPebVersion();
+
+// Stops the download keeping its resume data in memory, then ends the
+// program with code 0.  Any thread.
+[[noreturn]] void QuitProgram();
+
+// Installs the program's handlers into the window layer's table.
+void InstallHandlerTable();
+
+// Handlers bound in the form template.
+int OnMainWindowCreated(const ui::EventArgs& args);
+int OnMainWindowClosing(const ui::EventArgs& args);
+int OnCloseClicked(const ui::EventArgs& args);
+
+// Privilege check.  True when the process has administrator rights;
+// otherwise the program file is started again through "runas" and the
+// result is false.
+bool EnsureElevated();
+// The two system edges of the privilege check, replaceable by tests.
+struct PrivilegeProbe {
+    bool (*isAdministrator)() = nullptr;
+    void (*launch)(const ShellRequest& request) = nullptr;
+};
+// Installs a probe (null members keep the system's function); returns the
+// previous one.
+PrivilegeProbe SetPrivilegeProbe(const PrivilegeProbe& probe);
+
+// MD5 (or another CryptoAPI hash) of the bytes as upper-case hex; empty on
+// any failure.
+std::string Md5Hex(std::string_view data, uint32_t algorithm = 0x8003, uint32_t digestLength = 16);
+
+// True when another instance holds the mapping named after instanceName (an
+// empty name stands for the program's full path); with exitIfRunning the
+// process then ends at once with code 0.  The first instance keeps the
+// mapping open until it ends.
+bool EnsureSingleInstance(uint32_t windowHandle = 0, bool exitIfRunning = true,
+                          std::string_view instanceName = kInstanceName);
+// The mapping name for an instance name.
+std::string InstanceKeyFor(std::string_view instanceName);
+// Restores and raises the window; the previous foreground window when the
+// window became the foreground window, else null.
+HWND BringWindowToFront(HWND window);
+
+// The shadow class registration and the main window's shadow.
+void AttachMainShadow();
+// Hides the install controls when the program file's name asks for the
+// uninstall mode; true when it did.
+bool SelectModeByFileName(std::string_view exeFileName);
+// Reads the product address from the update settings next to the program.
+void ReadUpdateSettings();
+
+}  // namespace zorv::app

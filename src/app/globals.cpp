@@ -1,0 +1,46 @@
+#include "app/globals.h"
+
+namespace zorv::app {
+namespace {
+
+ProgramGlobals programGlobals;
+std::atomic<bool> created{false};
+
+}  // namespace
+
+// The record is never destroyed: only its contents are created and freed.
+ProgramGlobals& Globals() { return programGlobals; }
+
+bool GlobalsCreated() { return created.load(); }
+
+void InitGlobals() {
+    ProgramGlobals& g = programGlobals;
+    g.TheDownload = std::make_unique<Download>();
+    g.ResumeBuffer.clear();
+    g.InstallUiBusy.store(0);
+    g.ProductFileName.clear();
+    // The record's member initialisers are the twenty start-up values.
+    g.TaskDefaults = std::make_unique<TaskParam>();
+    g.CountdownStep.store(0);
+    g.FileLength.Exchange(0);
+    g.RetriedOnce.store(0);
+    g.TextCodePage = 0;
+    g.WindowsVersion = 0;
+    g.ProductUrl = kBuiltInProductUrl;
+    created.store(true);
+}
+
+void ReleaseGlobals() {
+    if (!created.load()) return;
+    ProgramGlobals& g = programGlobals;
+    if (g.TheDownload) StopTask(*g.TheDownload);
+    g.TheDownload.reset();
+    std::string().swap(g.ResumeBuffer);
+    std::string().swap(g.ProductFileName);
+    g.TaskDefaults.reset();
+    std::string().swap(g.ProductUrl);
+    // FileLength has nothing to free, and the flags are plain values.
+    created.store(false);
+}
+
+}  // namespace zorv::app

@@ -1,0 +1,48 @@
+#pragma once
+// The program-wide state: created by InitGlobals before any window exists,
+// released by the exit routine ReleaseGlobals.  The record itself lives for
+// the whole process, so a worker thread that still runs while the exit
+// routines run never touches freed memory through a flag.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/atomic_counter.h"
+#include "download/download.h"
+#include "download/task_param.h"
+
+namespace zorv::app {
+
+// The built-in address of the product download.
+inline constexpr char kBuiltInProductUrl[] = "http://download.zorvane.com/zorv.exe";
+
+struct ProgramGlobals {
+    std::unique_ptr<Download> TheDownload;     // the one download object, idle at start
+    std::string ResumeBuffer;                  // resume data kept by the quit path
+    std::atomic<int32_t> InstallUiBusy{0};     // set while the progress animation runs
+    std::string ProductFileName;
+    std::unique_ptr<TaskParam> TaskDefaults;   // the program's one set of task parameters
+    std::atomic<int32_t> CountdownStep{0};     // countdown step of the status strip
+    AtomicCounter FileLength;                  // length reported by the download, shared with workers
+    std::atomic<int32_t> RetriedOnce{0};
+    int32_t TextCodePage = 0;
+    int32_t WindowsVersion = 0;                // (major << 8) | minor
+    // The product address the download uses: the built-in one unless the
+    // update settings next to the program name another (see startup).
+    std::string ProductUrl;
+};
+
+// The globals; their owned parts (the download, the task parameters) exist
+// between InitGlobals and ReleaseGlobals.
+ProgramGlobals& Globals();
+// True between InitGlobals and ReleaseGlobals.
+bool GlobalsCreated();
+
+// Creates every global with its start value (also after a ReleaseGlobals).
+void InitGlobals();
+// Exit routine: stops a running download without keeping its resume data,
+// then frees the globals in the order they were listed.
+void ReleaseGlobals();
+
+}  // namespace zorv::app

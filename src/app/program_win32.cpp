@@ -1,0 +1,36 @@
+#include <windows.h>
+
+#include "app/app_win32.h"
+#include "app/globals.h"
+#include "runtime/exit.h"
+#include "runtime/runtime.h"
+#include "ui/form_ids.h"
+#include "ui/form_template_resource_win32.h"
+#include "ui/window_commands_win32.h"
+
+namespace zorv::app {
+
+int ProgramStart() {
+    InitRuntime();
+    ui::SetFormTemplate(&ui::LoadFormTemplateFromResource());
+    InstallHandlerTable();
+    InitGlobals();
+    AddExitRoutine(ReleaseGlobals);
+    InitSystemInfo();
+    ui::LoadStartWindow(ui::ids::MainWindow);
+    ui::RunMessageLoop();
+    return 0;
+}
+
+void QuitProgram() {
+    ProgramGlobals& g = Globals();
+    // Without a running task this does nothing; quitting goes on either way.
+    if (g.TheDownload) StopTaskKeepResume(*g.TheDownload, g.ResumeBuffer, 2);
+    ExitProgram(0);
+}
+
+int OnMainWindowClosing(const ui::EventArgs&) { QuitProgram(); }
+
+int OnCloseClicked(const ui::EventArgs&) { QuitProgram(); }
+
+}  // namespace zorv::app

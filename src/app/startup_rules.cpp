@@ -1,0 +1,49 @@
+#include "app/startup_rules.h"
+
+#include "runtime/text_commands.h"
+
+namespace zorv::app {
+
+bool IsUninstallFileName(std::string_view fileName) { return TextFind(fileName, "卸载") != -1; }
+
+int32_t ComposeWindowsVersion(uint32_t major, uint32_t minor) {
+    return static_cast<int32_t>(((major & 0xFF) << 8) | (minor & 0xFF));
+}
+
+std::string HexDigest(std::span<const uint8_t> digest) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(digest.size() * 2);
+    for (uint8_t byte : digest) {
+        hex.push_back(kDigits[byte >> 4]);
+        hex.push_back(kDigits[byte & 15]);
+    }
+    return hex;
+}
+
+std::string InstanceKeyFromDigestHex(std::string_view digestHex) {
+    return TextMid(TextToLower(digestHex), 9, 16);
+}
+
+std::string UpIniPath(std::string_view runDirectory) {
+    // A forward slash joins them; the file functions accept it.
+    return std::string(runDirectory) + "/up.ini";
+}
+
+std::string ChooseProductUrl(std::string_view configured, std::string_view builtIn) {
+    auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!configured.empty() && isBlank(configured.front())) configured.remove_prefix(1);
+    while (!configured.empty() && isBlank(configured.back())) configured.remove_suffix(1);
+    return std::string(configured.empty() ? builtIn : configured);
+}
+
+ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName) {
+    ShellRequest request;
+    request.verb = "runas";
+    request.file = std::string(runDirectory) + "\\" + std::string(exeFileName);
+    request.directory = std::string(runDirectory);
+    request.show = 1;  // SW_SHOWNORMAL
+    return request;
+}
+
+}  // namespace zorv::app

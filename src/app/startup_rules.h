@@ -1,0 +1,49 @@
+#pragma once
+// The decisions of the start-up checks, free of any system call.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zorv::app {
+
+// Text that names the single-instance mapping before it is hashed.
+inline constexpr char kInstanceName[] = "zorv_install";
+
+// A program file whose name contains "卸载" runs the uninstall mode.  Only
+// whole characters match: the bytes of the word straddling two other
+// double-byte characters do not count.
+bool IsUninstallFileName(std::string_view fileName);
+
+// (major << 8) | minor, each cut to its low byte.
+int32_t ComposeWindowsVersion(uint32_t major, uint32_t minor);
+
+// Two upper-case hexadecimal digits per byte, high nibble first.
+std::string HexDigest(std::span<const uint8_t> digest);
+
+// The mapping name from the hex text of an MD5 digest: lowered, characters 9
+// to 24 (the digest bytes 4 to 11).  Empty for an empty digest text.
+std::string InstanceKeyFromDigestHex(std::string_view digestHex);
+
+// The update settings file next to the program.
+std::string UpIniPath(std::string_view runDirectory);
+inline constexpr char kUpIniSection[] = "更新信息";
+inline constexpr char kUpIniKey[] = "下载地址";
+
+// The product address: a configured address (surrounding blanks removed)
+// replaces the built-in one; a missing or blank value leaves the built-in.
+std::string ChooseProductUrl(std::string_view configured, std::string_view builtIn);
+
+// What the shell is asked to start when the program lacks administrator
+// rights: its own file again, through "runas", with no parameters, in its
+// own directory, shown normally.
+struct ShellRequest {
+    std::string verb;
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    int show = 0;
+};
+ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName);
+
+}  // namespace zorv::app

@@ -1,0 +1,52 @@
+#include <windows.h>
+
+#include "app/app_win32.h"
+#include "app/globals.h"
+#include "runtime/commands_win32.h"
+#include "runtime/exit.h"
+#include "ui/form_ids.h"
+#include "ui/window_commands_win32.h"
+
+namespace zorv::app {
+
+namespace ids = ui::ids;
+
+void AttachMainShadow() {
+    // The shadow window class and the main window's shadow (black, alpha 50,
+    // 30 pixels, offset 1, 1) are attached here once the shadow code is
+    // linked into the program.
+}
+
+void ReadUpdateSettings() {
+    std::string configured = ReadIniValue(UpIniPath(GetRunDirectory()), kUpIniSection, kUpIniKey, kBuiltInProductUrl);
+    Globals().ProductUrl = ChooseProductUrl(configured, kBuiltInProductUrl);
+}
+
+bool SelectModeByFileName(std::string_view exeFileName) {
+    if (!IsUninstallFileName(exeFileName)) return false;
+    // Hiding these uncovers UninstallButton, which lies under InstallButton.
+    for (uint32_t unit : {ids::InstallButton, ids::InstallPathLabel, ids::OptionsLink, ids::OptionsIcon}) {
+        ui::WriteProperty(ids::MainWindow, unit, ids::prop::Visible, 0);
+    }
+    return true;
+}
+
+int OnMainWindowCreated(const ui::EventArgs&) {
+    // Nothing below may run without administrator rights.
+    if (!EnsureElevated()) ExitProgram(0);
+    EnsureSingleInstance(0, true, kInstanceName);
+    AttachMainShadow();
+    ReadUpdateSettings();
+    // Each loads hidden; a failure shows up later as the fatal error of a
+    // control access.
+    ui::LoadWindow(ids::OptionsPanel, ids::MainWindow);
+    ui::LoadWindow(ids::ProgressPanel, ids::MainWindow);
+    ui::LoadWindow(ids::StatusBar, ids::MainWindow);
+    SelectModeByFileName(GetExeFileName());
+    // After the windows exist, so that they keep the scaling they were
+    // created with.
+    SetProcessDPIAware();
+    return 0;
+}
+
+}  // namespace zorv::app

@@ -1,0 +1,31 @@
+#include <windows.h>
+
+#include "app/app_win32.h"
+#include "app/globals.h"
+#include "runtime/codepage_win32.h"
+
+namespace zorv::app {
+
+OsVersion ReadPebVersion() {
+    // The OS version fields follow the documented part of the block; their
+    // offsets in the 32-bit layout are fixed since Windows NT 4.
+    constexpr size_t kMajorOffset = 0xA4, kMinorOffset = 0xA8;
+    // FS:[0x30] holds the block's address in a 32-bit process.
+    // (read directly: GCC's __readfsdword trips a false array-bounds warning).
+    uintptr_t pebAddress = 0;
+    asm volatile("movl %%fs:0x30, %0" : "=r"(pebAddress));
+    auto* peb = reinterpret_cast<const uint8_t*>(pebAddress);
+    OsVersion version;
+    version.major = *reinterpret_cast<const ULONG*>(peb + kMajorOffset);
+    version.minor = *reinterpret_cast<const ULONG*>(peb + kMinorOffset);
+    return version;
+}
+
+void InitSystemInfo() {
+    ProgramGlobals& g = Globals();
+    g.TextCodePage = static_cast<int32_t>(kTextCodePage);
+    OsVersion version = ReadPebVersion();
+    g.WindowsVersion = ComposeWindowsVersion(version.major, version.minor);
+}
+
+}  // namespace zorv::app
