@@ -2,6 +2,8 @@
 // A decoded PNG as a 32-bit top-down DIB section with premultiplied alpha,
 // ready for AlphaBlend.
 #include <windows.h>
+// FormTemplate::FindWindow is a method, not the system's FindWindowW.
+#undef FindWindow
 
 #include <optional>
 

@@ -5,6 +5,8 @@
 // window itself.  All functions may be called from any thread: calls from a
 // worker thread are carried out on the UI thread.
 #include <windows.h>
+// FormTemplate::FindWindow is a method, not the system's FindWindowW.
+#undef FindWindow
 
 #include <cstdint>
 #include <string>

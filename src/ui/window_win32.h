@@ -3,6 +3,8 @@
 // thread (the thread that loaded the first window); other threads come in
 // through RunOnUiThread.
 #include <windows.h>
+// FormTemplate::FindWindow is a method, not the system's FindWindowW.
+#undef FindWindow
 
 #include <functional>
 #include <memory>

@@ -1,0 +1,258 @@
+#include <thread>
+
+#include "ui/window_test_template.h"
+
+namespace zorv::ui::test {
+namespace {
+
+using namespace ids;
+
+class Windows : public WindowTest {};
+
+TEST_F(Windows, LoadBuildsWindowsAsStoredAndRunsCreatedFirst) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    ASSERT_EQ(CallsOf(Handler::MainWindowCreated).size(), 1u);
+    EXPECT_EQ(CallsOf(Handler::MainWindowCreated)[0].args.windowId, MainWindow);
+    HWND main = GetWindowHandle(MainWindow);
+    EXPECT_EQ(GetWindowHandle(MainWindow, MainWindowUnit), main);
+    EXPECT_TRUE(IsWindowVisible(main));
+    LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & (WS_CAPTION | WS_THICKFRAME));
+    EXPECT_EQ(GetWindow(main, GW_OWNER), nullptr);
+    wchar_t title[32] = {};
+    GetWindowTextW(main, title, 32);
+    EXPECT_STREQ(title, L"测试窗口");
+    RECT rect{};
+    GetWindowRect(main, &rect);
+    EXPECT_EQ(rect.left, 100);
+    EXPECT_EQ(rect.right - rect.left, 400);
+
+    ASSERT_TRUE(LoadWindow(OptionsPanel));
+    HWND panel = GetWindowHandle(OptionsPanel);
+    EXPECT_FALSE(IsWindowVisible(panel));
+    EXPECT_EQ(GetWindow(panel, GW_OWNER), main);
+    EXPECT_EQ(CallsOf(Handler::OptionsPanelCreated).size(), 1u);
+    EXPECT_TRUE(CallsOf(Handler::OptionsPanelShown).empty());
+    // Loading again keeps the loaded window and raises nothing.
+    EXPECT_TRUE(LoadWindow(OptionsPanel));
+    EXPECT_EQ(GetWindowHandle(OptionsPanel), panel);
+    EXPECT_EQ(CallsOf(Handler::OptionsPanelCreated).size(), 1u);
+    EXPECT_FALSE(LoadWindow(0x52019999));  // not in the template
+}
+
+TEST_F(Windows, ControlsSitInTheirParentsInUnitOrder) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    HWND container = GetWindowHandle(MainWindow, MainBackground);
+    EXPECT_EQ(GetParent(container), GetWindowHandle(MainWindow));
+    for (const UnitRecord& unit : TestTemplate().FindWindow(MainWindow)->units) {
+        if (unit.parent != MainBackground) continue;
+        HWND hwnd = GetWindowHandle(MainWindow, unit.id);
+        EXPECT_EQ(GetParent(hwnd), container) << std::hex << unit.id;
+        EXPECT_EQ(ReadProperty(MainWindow, unit.id, prop::Left), unit.left) << std::hex << unit.id;
+        EXPECT_EQ(ReadProperty(MainWindow, unit.id, prop::Top), unit.top) << std::hex << unit.id;
+        EXPECT_EQ(ReadProperty(MainWindow, unit.id, prop::Width), unit.width) << std::hex << unit.id;
+        EXPECT_EQ(ReadProperty(MainWindow, unit.id, prop::Height), unit.height) << std::hex << unit.id;
+        EXPECT_EQ(ReadProperty(MainWindow, unit.id, prop::Visible), unit.visible() ? 1 : 0) << std::hex << unit.id;
+    }
+    // Earlier units lie above later ones: walking the siblings from the top
+    // meets them in table order.
+    HWND first = GetWindow(container, GW_CHILD);
+    EXPECT_EQ(first, GetWindowHandle(MainWindow, LogoImage));
+    EXPECT_EQ(GetWindow(first, GW_HWNDNEXT), GetWindowHandle(MainWindow, kCentredBox));
+}
+
+TEST_F(Windows, PictureBoxesDrawTheirImageModes) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    {
+        Rendered logo(GetWindowHandle(MainWindow, LogoImage));  // 48 × 48 scaled to 32 × 32
+        EXPECT_EQ(logo.at(0, 0), RGB(255, 0, 0));
+        EXPECT_EQ(logo.at(31, 31), RGB(255, 0, 0));
+    }
+    {
+        Rendered centred(GetWindowHandle(MainWindow, kCentredBox));  // 20 × 20 at 10,10 in 40 × 40
+        EXPECT_EQ(centred.at(9, 20), RGB(0, 255, 0));
+        EXPECT_EQ(centred.at(10, 10), RGB(0, 0, 255));
+        EXPECT_EQ(centred.at(29, 29), RGB(0, 0, 255));
+        EXPECT_EQ(centred.at(30, 20), RGB(0, 255, 0));
+    }
+    {
+        Rendered tiled(GetWindowHandle(MainWindow, kTiledBox));  // red | blue every 10 pixels
+        EXPECT_EQ(tiled.at(2, 2), RGB(255, 0, 0));
+        EXPECT_EQ(tiled.at(7, 2), RGB(0, 0, 255));
+        EXPECT_EQ(tiled.at(12, 15), RGB(255, 0, 0));
+        EXPECT_EQ(tiled.at(27, 19), RGB(0, 0, 255));  // the cut last tile; no background anywhere
+    }
+    {
+        Rendered shape(GetWindowHandle(MainWindow, kShape));
+        EXPECT_EQ(shape.at(0, 0), RGB(255, 0, 0));
+        EXPECT_EQ(shape.at(39, 29), RGB(255, 0, 0));
+        EXPECT_EQ(shape.at(20, 15), RGB(0, 255, 0));
+    }
+}
+
+TEST_F(Windows, LabelFillsItsBackgroundAndCentresItsCaption) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    Rendered label(GetWindowHandle(MainWindow, InstallPathLabel));
+    int textLeft = -1, textRight = -1;
+    for (int x = 0; x < label.width(); ++x)
+        for (int y = 0; y < label.height(); ++y)
+            if (label.at(x, y) != RGB(255, 255, 0)) {
+                if (textLeft < 0) textLeft = x;
+                textRight = x;
+            }
+    ASSERT_GE(textLeft, 0) << "no caption drawn";
+    EXPECT_EQ(label.at(0, 0), RGB(255, 255, 0));
+    EXPECT_EQ(label.at(199, 29), RGB(255, 255, 0));
+    // Centred: the ink's margins on both sides agree within a few pixels.
+    EXPECT_NEAR(textLeft, label.width() - 1 - textRight, 4);
+    EXPECT_GT(textLeft, 40);
+
+    WriteTextProperty(MainWindow, InstallPathLabel, prop::Caption, "");
+    Rendered empty(GetWindowHandle(MainWindow, InstallPathLabel));
+    EXPECT_EQ(empty.at(100, 15), RGB(255, 255, 0));
+    WriteProperty(MainWindow, InstallPathLabel, 17, 0x0000FF);
+    EXPECT_EQ(ReadProperty(MainWindow, InstallPathLabel, 17), 0x0000FF);
+    Rendered red(GetWindowHandle(MainWindow, InstallPathLabel));
+    EXPECT_EQ(red.at(100, 15), RGB(255, 0, 0));
+}
+
+TEST_F(Windows, EventsReachOnlyBoundHandlers) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    SendMessageW(GetWindowHandle(MainWindow, InstallPathLabel), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 9));
+    std::vector<Recorded> shown = CallsOf(Handler::ShowOptions);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].args.unitId, InstallPathLabel);
+    EXPECT_EQ(shown[0].args.event, event::LeftButtonDown);
+    EXPECT_EQ(shown[0].args.a, 7);
+    EXPECT_EQ(shown[0].args.b, 9);
+    EXPECT_EQ(shown[0].args.c, 0);
+
+    std::size_t before = RecordedCalls().size();
+    SendMessageW(GetWindowHandle(MainWindow, LogoImage), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageW(GetWindowHandle(MainWindow, InstallPathLabel), WM_RBUTTONDOWN, MK_RBUTTON, 0);
+    SendMessageW(GetWindowHandle(MainWindow, kPlainButton), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(GetWindowHandle(MainWindow, kPlainButton), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(RecordedCalls().size(), before);
+
+    SetFocusTo(MainWindow, PathEdit);
+    EXPECT_EQ(CallsOf(Handler::PathEditFocusGained).size(), 1u);
+    SetFocusTo(MainWindow, kCheck);
+    EXPECT_EQ(CallsOf(Handler::PathEditFocusLost).size(), 1u);
+}
+
+TEST_F(Windows, WindowEventsForShowHideMoveAndClose) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    ASSERT_TRUE(LoadWindow(OptionsPanel));
+    WriteProperty(OptionsPanel, 0, prop::Visible, 1);
+    EXPECT_EQ(CallsOf(Handler::OptionsPanelShown).size(), 1u);
+    EXPECT_EQ(ReadProperty(OptionsPanel, 0, prop::Visible), 1);
+    WriteProperty(OptionsPanel, 0, prop::Visible, 0);
+    EXPECT_EQ(CallsOf(Handler::OptionsPanelHidden).size(), 1u);
+
+    ClearRecordedCalls();
+    WriteProperty(MainWindow, 0, prop::Left, 150);
+    std::vector<Recorded> moved = CallsOf(Handler::MainWindowMoved);
+    ASSERT_FALSE(moved.empty());
+    EXPECT_EQ(ReadProperty(MainWindow, 0, prop::Left), 150);
+
+    SetHandlerResult(Handler::MainWindowClosing, 0);  // 0 keeps the window
+    SendMessageW(GetWindowHandle(MainWindow), WM_CLOSE, 0, 0);
+    EXPECT_EQ(CallsOf(Handler::MainWindowClosing).size(), 1u);
+    EXPECT_TRUE(IsWindowLoaded(MainWindow));
+    SetHandlerResult(Handler::MainWindowClosing, 1);
+    HWND main = GetWindowHandle(MainWindow);
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(IsWindowLoaded(MainWindow));
+    EXPECT_FALSE(IsWindowLoaded(OptionsPanel));  // owned windows go with their owner
+}
+
+TEST_F(Windows, PostedNotificationRunsOnTheUiThreadWithItsIntegers) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    DWORD uiThread = GetCurrentThreadId();
+    std::atomic<bool> posted{false};
+    std::thread worker([&] {
+        PostWindowEvent(MainWindow, InstallNotifier, 1, 1, false);
+        posted = true;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return posted && !CallsOf(Handler::InstallNotified).empty(); }));
+    worker.join();
+    std::vector<Recorded> calls = CallsOf(Handler::InstallNotified);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].threadId, uiThread);
+    EXPECT_EQ(calls[0].args.a, 1);
+    EXPECT_EQ(calls[0].args.b, 1);
+    EXPECT_EQ(calls[0].args.event, event::Notification);
+
+    SetHandlerResult(Handler::InstallNotified, 42);
+    EXPECT_EQ(PostWindowEvent(MainWindow, InstallNotifier, 3, -4, true), 42);
+    EXPECT_EQ(CallsOf(Handler::InstallNotified).back().args.b, -4);
+    // A notification to a control that is not a label raises nothing.
+    std::size_t before = RecordedCalls().size();
+    EXPECT_EQ(PostWindowEvent(MainWindow, kCheck, 1, 1, true), 0);
+    EXPECT_EQ(RecordedCalls().size(), before);
+}
+
+TEST_F(Windows, OpacityReplacesTheExtendedStyle) {
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    HWND main = GetWindowHandle(MainWindow);
+    SetWindowLongPtrW(main, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    EXPECT_TRUE(SetWindowOpacity(main, 230));
+    EXPECT_EQ(GetWindowLongPtrW(main, GWL_EXSTYLE) & ~WS_EX_TOPMOST, WS_EX_LAYERED);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(main, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 230);
+    EXPECT_EQ(flags, DWORD(LWA_ALPHA));
+    EXPECT_TRUE(SetWindowOpacity(main, 300));
+    GetLayeredWindowAttributes(main, nullptr, &alpha, &flags);
+    EXPECT_EQ(alpha, 255);
+    EXPECT_TRUE(SetWindowOpacity(main, -1));
+    GetLayeredWindowAttributes(main, nullptr, &alpha, &flags);
+    EXPECT_EQ(alpha, 255);
+}
+
+TEST_F(Windows, MissingWindowsAndUnitsAreFatal) {
+    SetFatalErrorHandler(ThrowingFatalHandler);
+    auto message = [](auto call) -> std::string {
+        try {
+            call();
+        } catch (const FatalError& error) {
+            return error.what();
+        }
+        return "no fatal error";
+    };
+    EXPECT_EQ(message([] { ReadProperty(MainWindow, LogoImage, prop::Left); }), "读取组件属性时发现指定窗口尚未载入");
+    EXPECT_EQ(message([] { WriteProperty(MainWindow, LogoImage, prop::Left, 1); }), "修改组件属性时发现指定窗口尚未载入");
+    EXPECT_EQ(message([] { WriteTextProperty(MainWindow, InstallPathLabel, prop::Caption, "x"); }),
+              "修改组件属性时发现指定窗口尚未载入");
+    EXPECT_EQ(message([] { GetWindowHandle(OptionsPanel); }), "指定窗口或窗口组件不存在或尚未载入");
+    EXPECT_EQ(message([] { PostWindowEvent(MainWindow, InstallNotifier, 1, 1, false); }),
+              "指定窗口或窗口组件不存在或尚未载入");
+    EXPECT_EQ(message([] { LoadStartWindow(0x52019999); }), "载入启动窗口失败");
+
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    EXPECT_EQ(message([] { GetWindowHandle(MainWindow, OptionsBackground); }), "指定窗口或窗口组件不存在或尚未载入");
+    EXPECT_EQ(message([] { ReadProperty(MainWindow, OptionsBackground, prop::Left); }),
+              "未载入欲访问窗口组件所在的窗口");
+    // From a worker thread the error is raised on that thread.
+    std::string fromWorker;
+    std::thread worker([&] { fromWorker = message([] { WriteProperty(OptionsPanel, 0, prop::Left, 1); }); });
+    PumpUntil([&] { return !fromWorker.empty(); });
+    worker.join();
+    EXPECT_EQ(fromWorker, "修改组件属性时发现指定窗口尚未载入");
+}
+
+TEST_F(Windows, StartWindowIsShownAndTheLoopEndsWithTheLastWindow) {
+    LoadStartWindow(MainWindow);
+    HWND main = GetWindowHandle(MainWindow);
+    EXPECT_TRUE(IsWindowVisible(main));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    RunMessageLoop();  // returns once the closed window is gone
+    EXPECT_FALSE(IsWindowLoaded(MainWindow));
+    EXPECT_EQ(CallsOf(Handler::MainWindowClosing).size(), 1u);
+}
+
+}  // namespace
+}  // namespace zorv::ui::test
