@@ -1,3 +1,4 @@
+#include <cstring>
 #include <thread>
 
 #include "ui/window_test_template.h"
@@ -252,6 +253,66 @@ TEST_F(Windows, StartWindowIsShownAndTheLoopEndsWithTheLastWindow) {
     RunMessageLoop();  // returns once the closed window is gone
     EXPECT_FALSE(IsWindowLoaded(MainWindow));
     EXPECT_EQ(CallsOf(Handler::MainWindowClosing).size(), 1u);
+}
+
+}  // namespace
+}  // namespace zorv::ui::test
+
+namespace zorv::ui::test {
+namespace {
+
+// An ICO file of solid 32-bit images of the given sides.
+std::vector<uint8_t> SolidIco(std::vector<int> sides) {
+    std::vector<uint8_t> ico = {0, 0, 1, 0, uint8_t(sides.size()), 0};
+    std::vector<std::vector<uint8_t>> images;
+    for (int side : sides) {
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof(header);
+        header.biWidth = side;
+        header.biHeight = side * 2;  // colour rows then the mask
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        std::vector<uint8_t> image(sizeof(header));
+        std::memcpy(image.data(), &header, sizeof(header));
+        for (int i = 0; i < side * side; ++i) image.insert(image.end(), {0, 0, 255, 255});
+        image.resize(image.size() + std::size_t(side) * ((side + 31) / 32 * 4), 0);
+        images.push_back(image);
+    }
+    uint32_t offset = uint32_t(6 + 16 * sides.size());
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        uint32_t size = uint32_t(images[i].size());
+        uint8_t entry[16] = {uint8_t(sides[i]), uint8_t(sides[i]), 0, 0, 1, 0, 32, 0};
+        std::memcpy(entry + 8, &size, 4);
+        std::memcpy(entry + 12, &offset, 4);
+        ico.insert(ico.end(), entry, entry + 16);
+        offset += size;
+    }
+    for (const auto& image : images) ico.insert(ico.end(), image.begin(), image.end());
+    return ico;
+}
+
+TEST_F(WindowTest, MainWindowCanStartCentredOnTheWorkAreaWithItsIcon) {
+    static FormTemplate centred;
+    centred.windows = {TestTemplate().windows[0]};
+    auto& props = std::get<WindowProps>(centred.windows[0].units[0].props);
+    props.centredAtStart = true;
+    props.icon = SolidIco({16, 32, 48});
+    SetFormTemplate(&centred);
+    ASSERT_TRUE(LoadWindow(ids::MainWindow));
+    HWND main = GetWindowHandle(ids::MainWindow);
+    RECT work{}, rect{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(main, &rect);
+    EXPECT_EQ(rect.left, work.left + (work.right - work.left - 400) / 2);
+    EXPECT_EQ(rect.top, work.top + (work.bottom - work.top - 300) / 2);
+    EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0);
+
+    // A damaged icon is left out; the window still loads.
+    DestroyAllWindows();
+    props.icon.resize(40);
+    ASSERT_TRUE(LoadWindow(ids::MainWindow));
+    EXPECT_EQ(SendMessageW(GetWindowHandle(ids::MainWindow), WM_GETICON, ICON_BIG, 0), 0);
 }
 
 }  // namespace
