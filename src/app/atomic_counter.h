@@ -22,9 +22,9 @@ public:
     // value := v; returns the previous value.
     int32_t Exchange(int32_t v) { return value_.exchange(v); }
     // value += 1; returns the new value.
-    int32_t Increment() { return value_.fetch_add(1) + 1; }
+    int32_t Increment() { return Wrapped(value_.fetch_add(1), 1); }
     // value -= 1; returns the new value.
-    int32_t Decrement() { return value_.fetch_sub(1) - 1; }
+    int32_t Decrement() { return Wrapped(value_.fetch_sub(1), -1); }
     // value += v; returns the previous value.
     int32_t Add(int32_t v) { return value_.fetch_add(v); }
     // The current value, read as an interlocked add of 0 so that it is
@@ -37,6 +37,11 @@ public:
     }
 
 private:
+    // previous + delta modulo 2^32, without signed overflow.
+    static int32_t Wrapped(int32_t previous, int32_t delta) {
+        return static_cast<int32_t>(static_cast<uint32_t>(previous) + static_cast<uint32_t>(delta));
+    }
+
     // Wrap-around on overflow, as the interlocked instructions do: the
     // atomic operations of std::atomic<int32_t> are defined modulo 2^32.
     mutable std::atomic<int32_t> value_{0};

@@ -1,0 +1,75 @@
+#include "app/startup_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace zorv::app {
+namespace {
+
+TEST(ModeByFileName, TheWordAnywhereInTheNameSelectsUninstall) {
+    EXPECT_TRUE(IsUninstallFileName("卸载.exe"));
+    EXPECT_TRUE(IsUninstallFileName("zorv卸载程序.exe"));
+    EXPECT_TRUE(IsUninstallFileName("Setup-卸载"));
+    EXPECT_FALSE(IsUninstallFileName("zorv-setup.exe"));
+    EXPECT_FALSE(IsUninstallFileName("卸.exe"));     // half the word
+    EXPECT_FALSE(IsUninstallFileName("载卸.exe"));   // wrong order
+    EXPECT_FALSE(IsUninstallFileName(""));
+}
+
+TEST(ModeByFileName, BytesOfTheWordAcrossCharacterBoundariesDoNotCount) {
+    // "卸载" is D0 B6 D4 D8.  Here those four bytes occur at offset 1, made of
+    // the trail of one character, a whole character B6 D4 and the lead of
+    // another: no whole-character match exists.
+    std::string straddling = "\xB0\xD0\xB6\xD4\xD8\xA1.exe";
+    ASSERT_NE(straddling.find("卸载"), std::string::npos);
+    EXPECT_FALSE(IsUninstallFileName(straddling));
+    // The same word after a double-byte character does match.
+    EXPECT_TRUE(IsUninstallFileName("\xB0\xA1卸载.exe"));
+}
+
+TEST(WindowsVersionValue, MajorInTheHighByteMinorInTheLow) {
+    EXPECT_EQ(ComposeWindowsVersion(6, 1), 0x0601);
+    EXPECT_EQ(ComposeWindowsVersion(10, 0), 0x0A00);
+    EXPECT_EQ(ComposeWindowsVersion(5, 1), 0x0501);
+    // Each part is cut to one byte, so a large minor cannot spill into major.
+    EXPECT_EQ(ComposeWindowsVersion(0x106, 0x1FF), 0x06FF);
+}
+
+TEST(InstanceKey, UpperHexDigestLoweredAndCutToBytesFourToEleven) {
+    // MD5("zorv_install") = ccb8b80d f8dd58ce 17e57683 3fe474a4.
+    std::array<uint8_t, 16> digest = {0xcc, 0xb8, 0xb8, 0x0d, 0xf8, 0xdd, 0x58, 0xce,
+                                      0x17, 0xe5, 0x76, 0x83, 0x3f, 0xe4, 0x74, 0xa4};
+    std::string hex = HexDigest(digest);
+    EXPECT_EQ(hex, "CCB8B80DF8DD58CE17E576833FE474A4");
+    EXPECT_EQ(InstanceKeyFromDigestHex(hex), "f8dd58ce17e57683");
+    // A failed hash gives no key at all.
+    EXPECT_EQ(InstanceKeyFromDigestHex(""), "");
+    std::array<uint8_t, 2> nibbles = {0x0F, 0xA0};
+    EXPECT_EQ(HexDigest(nibbles), "0FA0");
+}
+
+TEST(UpdateSettings, ConfiguredAddressReplacesTheBuiltInOneUnlessBlank) {
+    const std::string builtIn = "http://built.in/zorv.exe";
+    EXPECT_EQ(ChooseProductUrl("http://mirror.example/zorv.exe", builtIn), "http://mirror.example/zorv.exe");
+    EXPECT_EQ(ChooseProductUrl("  http://mirror.example/zorv.exe \t", builtIn), "http://mirror.example/zorv.exe");
+    EXPECT_EQ(ChooseProductUrl("", builtIn), builtIn);
+    EXPECT_EQ(ChooseProductUrl(" \t ", builtIn), builtIn);
+    EXPECT_EQ(UpIniPath("C:\\Program Files (x86)\\zorv"), "C:\\Program Files (x86)\\zorv/up.ini");
+}
+
+TEST(ElevatedRelaunch, OwnFileThroughRunasWithoutParametersInItsDirectory) {
+    ShellRequest request = ElevatedRelaunchRequest("C:\\setup dir", "zorv-setup.exe");
+    EXPECT_EQ(request.verb, "runas");
+    EXPECT_EQ(request.file, "C:\\setup dir\\zorv-setup.exe");
+    EXPECT_EQ(request.parameters, "");
+    EXPECT_EQ(request.directory, "C:\\setup dir");
+    EXPECT_EQ(request.show, 1);
+    // A program in a drive root: the run directory is the bare drive.
+    ShellRequest root = ElevatedRelaunchRequest("D:", "卸载.exe");
+    EXPECT_EQ(root.file, "D:\\卸载.exe");
+    EXPECT_EQ(root.directory, "D:");
+}
+
+}  // namespace
+}  // namespace zorv::app
