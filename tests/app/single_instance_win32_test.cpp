@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/app_win32.h"
+#include "runtime/codepage_win32.h"
+
+namespace zorv::app {
+namespace {
+
+TEST(SingleInstance, FirstClaimWinsAndLaterOnesSeeIt) {
+    const std::string name = "zorv_single_instance_test_a";
+    std::wstring key = WideFromGbk(InstanceKeyFor(name));
+    ASSERT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, key.c_str()), nullptr);
+    EXPECT_FALSE(EnsureSingleInstance(0, false, name));
+    // The first claim keeps a 4-byte mapping under the key.
+    HANDLE seen = OpenFileMappingW(FILE_MAP_READ, FALSE, key.c_str());
+    ASSERT_NE(seen, nullptr);
+    CloseHandle(seen);
+    EXPECT_TRUE(EnsureSingleInstance(0, false, name));
+    EXPECT_TRUE(EnsureSingleInstance(0, false, name));
+}
+
+TEST(SingleInstance, TheSlotHoldsTheGivenWindowHandle) {
+    const std::string name = "zorv_single_instance_test_b";
+    EXPECT_FALSE(EnsureSingleInstance(0x1234, false, name));
+    std::wstring key = WideFromGbk(InstanceKeyFor(name));
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, key.c_str());
+    ASSERT_NE(mapping, nullptr);
+    auto* slot = static_cast<const uint32_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(*slot, 0x1234u);
+    UnmapViewOfFile(slot);
+    CloseHandle(mapping);
+}
+
+TEST(SingleInstance, DifferentNamesDoNotMeet) {
+    EXPECT_FALSE(EnsureSingleInstance(0, false, "zorv_single_instance_test_c"));
+    EXPECT_FALSE(EnsureSingleInstance(0, false, "zorv_single_instance_test_d"));
+    EXPECT_NE(InstanceKeyFor("zorv_single_instance_test_c"), InstanceKeyFor("zorv_single_instance_test_d"));
+}
+
+TEST(SingleInstance, AnEmptyNameStandsForTheProgramPath) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    EXPECT_EQ(InstanceKeyFor(""), InstanceKeyFor(GbkFromWide(std::wstring_view(path, length))));
+    EXPECT_EQ(InstanceKeyFor("").size(), 16u);
+}
+
+}  // namespace
+}  // namespace zorv::app
