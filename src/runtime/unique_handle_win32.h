@@ -6,9 +6,12 @@
 
 namespace zorv {
 
-// Owns one handle of a kind whose empty value and closing function are given.
-template <typename Handle, Handle Empty, auto Close>
+// Owns one handle; Traits gives its type, its empty value and how to close it.
+template <typename Traits>
 class UniqueResource {
+    using Handle = typename Traits::Handle;
+    static Handle Empty() { return Traits::Empty(); }
+
 public:
     UniqueResource() = default;
     explicit UniqueResource(Handle handle) : handle_(handle) {}
@@ -22,29 +25,46 @@ public:
     UniqueResource& operator=(const UniqueResource&) = delete;
 
     Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Empty; }
-    Handle release() { return std::exchange(handle_, Empty); }
-    void reset(Handle handle = Empty) {
-        if (handle_ != Empty) Close(handle_);
+    explicit operator bool() const { return handle_ != Empty(); }
+    Handle release() { return std::exchange(handle_, Empty()); }
+    void reset(Handle handle = Empty()) {
+        if (handle_ != Empty()) Traits::Close(handle_);
         handle_ = handle;
     }
 
 private:
-    Handle handle_ = Empty;
+    Handle handle_ = Empty();
 };
 
 namespace detail {
-inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
-inline void CloseFind(HANDLE handle) { FindClose(handle); }
-inline void CloseRegistryKey(HKEY key) { RegCloseKey(key); }
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() { return nullptr; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { FindClose(handle); }
+};
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static HKEY Empty() { return nullptr; }
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
 }  // namespace detail
 
-// A kernel object handle (file, thread, event, ...); invalid is null.
-using UniqueHandle = UniqueResource<HANDLE, nullptr, detail::CloseKernelHandle>;
+// A kernel object handle (thread, event, mapping, ...); empty is null.
+using UniqueHandle = UniqueResource<detail::KernelHandleTraits>;
 // A file handle from CreateFile, whose failure value is INVALID_HANDLE_VALUE.
-using UniqueFile = UniqueResource<HANDLE, INVALID_HANDLE_VALUE, detail::CloseKernelHandle>;
-using UniqueFind = UniqueResource<HANDLE, INVALID_HANDLE_VALUE, detail::CloseFind>;
-using UniqueRegistryKey = UniqueResource<HKEY, nullptr, detail::CloseRegistryKey>;
+using UniqueFile = UniqueResource<detail::FileHandleTraits>;
+using UniqueFind = UniqueResource<detail::FindHandleTraits>;
+using UniqueRegistryKey = UniqueResource<detail::RegistryKeyTraits>;
 
 // Owns one reference to a COM interface.
 template <typename Interface>
