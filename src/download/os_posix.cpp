@@ -1,0 +1,220 @@
+// BSD sockets, open/ftruncate/mmap and localtime_r for the native build.
+#include <arpa/inet.h>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "download/os_file.h"
+#include "download/os_socket.h"
+
+namespace zorv::download::os {
+namespace {
+
+// errno values translated into the Winsock numbering the engine reports.
+int WinsockNumber(int error) {
+    switch (error) {
+        case EAGAIN: return kWouldBlock;
+        case EINPROGRESS: return kInProgress;
+        case EALREADY: return kInProgress;
+        case EINTR: return 10004;
+        case EFAULT: return 10014;
+        case EINVAL: return 10022;
+        case EBADF:
+        case ENOTSOCK: return 10038;
+        case EMSGSIZE: return 10040;
+        case EOPNOTSUPP: return 10045;
+        case ENETDOWN: return 10050;
+        case ENETRESET: return 10052;
+        case ECONNABORTED: return 10053;
+        case ECONNRESET: return 10054;
+        case EPIPE: return 10058;
+        case EISCONN: return 10056;
+        case ENOTCONN: return 10057;
+        case ETIMEDOUT: return 10060;
+        case ECONNREFUSED: return 10061;
+        default: return 10000 + error;  // outside the listed codes: reported as unknown
+    }
+}
+
+thread_local int lastError = 0;
+
+int Fail() {
+    lastError = WinsockNumber(errno);
+    return -1;
+}
+
+// Paths may use "\" as the program does; the native file system wants "/".
+std::string NativePath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+class PosixMappedFile final : public MappedFile {
+public:
+    PosixMappedFile(char* base, int64_t length) : base_(base), length_(length) {}
+    ~PosixMappedFile() override { munmap(base_, static_cast<size_t>(length_)); }
+    char* Base() override { return base_; }
+    int64_t Length() const override { return length_; }
+
+private:
+    char* base_;
+    int64_t length_;
+};
+
+}  // namespace
+
+void Socket::Close() {
+    if (handle_ != kNoSocket) {
+        ::close(static_cast<int>(handle_));
+        handle_ = kNoSocket;
+    }
+}
+
+bool StartNetwork() { return true; }
+
+Socket NewTcpSocket() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        Fail();
+        return Socket();
+    }
+    return Socket(fd);
+}
+
+int LastSocketError() { return lastError; }
+
+bool SetNonBlocking(SocketHandle socket, bool nonBlocking) {
+    int fd = static_cast<int>(socket);
+    int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0) return Fail(), false;
+    flags = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    if (fcntl(fd, F_SETFL, flags) < 0) return Fail(), false;
+    return true;
+}
+
+int StartConnect(SocketHandle socket, const std::string& dotted, uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (inet_pton(AF_INET, dotted.c_str(), &address.sin_addr) != 1) return 10022;
+    if (::connect(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return 0;
+    Fail();
+    return lastError;
+}
+
+int WaitSocket(SocketHandle socket, bool readable, bool writable, int timeoutMs) {
+    pollfd entry{};
+    entry.fd = static_cast<int>(socket);
+    entry.events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
+    int result = ::poll(&entry, 1, timeoutMs);
+    if (result < 0) {
+        if (errno == EINTR) return 0;
+        return Fail();
+    }
+    return result > 0 ? 1 : 0;
+}
+
+int PendingSocketError(SocketHandle socket) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_ERROR, &error, &size) < 0) return 10038;
+    return error == 0 ? 0 : WinsockNumber(error);
+}
+
+int SendSome(SocketHandle socket, const char* data, int length) {
+    ssize_t sent = ::send(static_cast<int>(socket), data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (sent < 0) return Fail();
+    return static_cast<int>(sent);
+}
+
+int RecvSome(SocketHandle socket, char* data, int length) {
+    ssize_t received = ::recv(static_cast<int>(socket), data, static_cast<size_t>(length), 0);
+    if (received < 0) return Fail();
+    return static_cast<int>(received);
+}
+
+std::optional<std::string> ResolveIpv4(const std::string& name) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* answer = nullptr;
+    if (getaddrinfo(name.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return std::nullopt;
+    char text[INET_ADDRSTRLEN] = {};
+    auto* address = reinterpret_cast<sockaddr_in*>(answer->ai_addr);
+    inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+    freeaddrinfo(answer);
+    return std::string(text);
+}
+
+Socket ListenLoopback(uint16_t& port) {
+    Socket listener = NewTcpSocket();
+    if (!listener.Valid()) return listener;
+    int yes = 1;
+    setsockopt(static_cast<int>(listener.Get()), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int fd = static_cast<int>(listener.Get());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 || listen(fd, 64) < 0) {
+        Fail();
+        return Socket();
+    }
+    socklen_t size = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
+Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
+    if (WaitSocket(listener, true, false, timeoutMs) != 1) return Socket();
+    int fd = ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return Socket();
+    return Socket(fd);
+}
+
+void ShutdownSending(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SHUT_WR); }
+
+std::unique_ptr<MappedFile> CreateMappedFile(const std::string& path, int64_t length) {
+    if (length <= 0) return nullptr;
+    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    void* base = MAP_FAILED;
+    if (ftruncate(fd, static_cast<off_t>(length)) == 0) {
+        base = mmap(nullptr, static_cast<size_t>(length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    }
+    ::close(fd);  // the mapping keeps the file open
+    if (base == MAP_FAILED) return nullptr;
+    return std::make_unique<PosixMappedFile>(static_cast<char*>(base), length);
+}
+
+std::optional<int64_t> ExistingFileSize(const std::string& path) {
+    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    int result = fstat(fd, &info);
+    ::close(fd);
+    if (result != 0) return std::nullopt;
+    return static_cast<int64_t>(info.st_size);
+}
+
+LocalTime NowLocal() {
+    std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
+}
+
+}  // namespace zorv::download::os

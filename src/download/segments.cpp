@@ -1,0 +1,210 @@
+#include "download/segments.h"
+
+#include <array>
+#include <cstring>
+
+namespace zorv::download {
+namespace {
+
+int32_t CapacityFor(int32_t count) { return count <= 10 ? 10 : 10 * ((count + 9) / 10); }
+
+void GrowForOneMore(SegmentTable& table) {
+    if (table.count < table.capacity) return;
+    table.capacity += 10 * ((table.count + 1) / 10);
+    table.segments.resize(static_cast<size_t>(table.capacity));
+}
+
+constexpr std::array<uint16_t, 256> MakeCrcTable() {
+    std::array<uint16_t, 256> entries{};
+    for (unsigned i = 0; i < 256; ++i) {
+        uint16_t crc = static_cast<uint16_t>(i);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+        entries[i] = crc;
+    }
+    return entries;
+}
+constexpr auto kCrcTable = MakeCrcTable();
+
+void PutWord(std::string& out, int32_t value) {
+    uint32_t bits = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xFF);
+}
+
+int32_t GetWord(const std::string& in, size_t at) {
+    uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + i])) << (8 * i);
+    return static_cast<int32_t>(bits);
+}
+
+constexpr size_t kHeaderSize = 16, kSegmentSize = 28, kRequestSize = 28, kAddressSize = 24, kMmsSize = 16,
+                 kRtspSize = 36;
+
+}  // namespace
+
+SegmentTable BuildSegmentTable(int32_t totalLength, int32_t startOffset, int32_t wanted) {
+    SegmentTable table;
+    int32_t count = totalLength < BUFFER_SIZE || wanted < 1 ? 1 : wanted;
+    table.count = count;
+    table.capacity = CapacityFor(count);
+    table.totalLength = totalLength;
+    table.segments.resize(static_cast<size_t>(table.capacity));
+    int32_t each = totalLength / count;
+    for (int32_t i = 0; i < count; ++i) {
+        Segment& segment = table.segments[static_cast<size_t>(i)];
+        segment.start = startOffset + i * each;
+        segment.length = each + (i == count - 1 ? totalLength % count : 0);
+    }
+    return table;
+}
+
+int32_t TakeFreeSegment(SegmentTable& table) {
+    for (int32_t i = 0; i < table.count; ++i) {
+        Segment& segment = table.segments[static_cast<size_t>(i)];
+        if (!segment.taken && !segment.Finished()) {
+            segment.taken = 1;
+            return i;
+        }
+    }
+    return -1;
+}
+
+int32_t AllocateSegment(SegmentTable& table) {
+    if (table.count == 0) return -1;
+    int32_t free = TakeFreeSegment(table);
+    if (free >= 0) return free;
+    int32_t largest = 0;
+    for (int32_t i = 1; i < table.count; ++i) {
+        const Segment& candidate = table.segments[static_cast<size_t>(i)];
+        const Segment& best = table.segments[static_cast<size_t>(largest)];
+        if (candidate.length - candidate.done > best.length - best.done) largest = i;
+    }
+    const Segment& best = table.segments[static_cast<size_t>(largest)];
+    int32_t remainder = best.length - best.done;
+    if (remainder < 2 * BUFFER_SIZE) return -2;
+    GrowForOneMore(table);
+    Segment& old = table.segments[static_cast<size_t>(largest)];
+    int32_t given = remainder / 2;
+    int32_t kept = remainder - given;
+    old.length = old.done + kept;
+    old.split = 1;
+    Segment& added = table.segments[static_cast<size_t>(table.count)];
+    added = Segment{};
+    added.taken = 1;
+    added.start = old.start + old.done + kept;
+    added.length = given;
+    return table.count++;
+}
+
+int32_t UnfinishedCount(const SegmentTable& table) {
+    int32_t unfinished = 0;
+    for (int32_t i = 0; i < table.count; ++i)
+        if (!table.segments[static_cast<size_t>(i)].Finished()) ++unfinished;
+    return unfinished;
+}
+
+int64_t DoneSum(const SegmentTable& table) {
+    int64_t sum = 0;
+    for (int32_t i = 0; i < table.count; ++i) sum += table.segments[static_cast<size_t>(i)].done;
+    return sum;
+}
+
+uint16_t Crc16Arc(const uint8_t* data, size_t length) {
+    uint16_t crc = 0;
+    for (size_t i = 0; i < length; ++i) crc = static_cast<uint16_t>(kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8));
+    return crc;
+}
+
+std::optional<std::string> WriteResumeData(const ResumeRecord& record) {
+    const SegmentTable& table = record.table;
+    std::string out;
+    PutWord(out, table.count);
+    PutWord(out, table.capacity);
+    PutWord(out, table.totalLength);
+    PutWord(out, 0);
+    for (int32_t i = 0; i < table.capacity; ++i) {
+        Segment segment = i < static_cast<int32_t>(table.segments.size()) ? table.segments[static_cast<size_t>(i)]
+                                                                           : Segment{};
+        for (int32_t word : {segment.taken, segment.split, segment.owner, segment.start, segment.length,
+                             segment.done, segment.connection})
+            PutWord(out, word);
+    }
+    // The string area follows the fixed blocks; offsets count from byte 0.
+    size_t stringsAt = out.size() + kRequestSize + kAddressSize + kMmsSize + kRtspSize + 4;
+    std::string strings;
+    auto place = [&](const std::optional<std::string>& text) -> int32_t {
+        if (!text) return 0;
+        int32_t offset = static_cast<int32_t>(stringsAt + strings.size());
+        strings += *text;
+        strings += '\0';
+        return offset;
+    };
+    int32_t hostAt = place(record.host);
+    int32_t pathAt = place(record.path);
+    int32_t refererAt = place(record.referer);
+    int32_t agentAt = place(record.userAgent);
+    int32_t extraAt = record.extraHeader.empty() ? 0 : place(record.extraHeader);
+    for (int32_t word : {0, pathAt, hostAt, refererAt, agentAt, static_cast<int32_t>(record.extraHeader.size()),
+                         extraAt})
+        PutWord(out, word);
+    PutWord(out, record.protocol);
+    char dotted[16] = {};
+    std::memcpy(dotted, record.dotted.data(), std::min<size_t>(record.dotted.size(), 15));
+    out.append(dotted, 16);
+    PutWord(out, record.port);
+    out.append(kMmsSize + kRtspSize, '\0');
+    PutWord(out, record.totalLength);
+    out += strings;
+    if (out.size() + 2 > kResumeLimit) return std::nullopt;
+    uint16_t crc = Crc16Arc(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+    out += static_cast<char>(crc & 0xFF);
+    out += static_cast<char>(crc >> 8);
+    return out;
+}
+
+std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
+    size_t fixed = kHeaderSize + kRequestSize + kAddressSize + kMmsSize + kRtspSize + 4 + 2;
+    if (data.size() < fixed || data.size() > kResumeLimit || data[0] == 0) return std::nullopt;
+    uint16_t stored = static_cast<uint16_t>(static_cast<uint8_t>(data[data.size() - 2]) |
+                                            static_cast<uint8_t>(data[data.size() - 1]) << 8);
+    if (Crc16Arc(reinterpret_cast<const uint8_t*>(data.data()), data.size() - 2) != stored) return std::nullopt;
+    ResumeRecord record;
+    SegmentTable& table = record.table;
+    table.count = GetWord(data, 0);
+    table.capacity = GetWord(data, 4);
+    table.totalLength = GetWord(data, 8);
+    if (table.count < 1 || table.capacity < table.count || table.capacity % 10 != 0 ||
+        fixed + kSegmentSize * static_cast<size_t>(table.capacity) > data.size())
+        return std::nullopt;
+    size_t at = kHeaderSize;
+    table.segments.resize(static_cast<size_t>(table.capacity));
+    for (Segment& segment : table.segments) {
+        segment.start = GetWord(data, at + 12);
+        segment.length = GetWord(data, at + 16);
+        segment.done = GetWord(data, at + 20);
+        if (segment.start < 0 || segment.length < 0 || segment.done < 0 || segment.done > segment.length)
+            return std::nullopt;
+        at += kSegmentSize;
+    }
+    size_t stringsEnd = data.size() - 2;
+    auto text = [&](int32_t offset) -> std::optional<std::string> {
+        if (offset == 0) return std::nullopt;
+        if (offset < 0 || static_cast<size_t>(offset) >= stringsEnd) return std::string();
+        size_t end = data.find('\0', static_cast<size_t>(offset));
+        if (end == std::string::npos || end >= stringsEnd) return std::string();
+        return data.substr(static_cast<size_t>(offset), end - static_cast<size_t>(offset));
+    };
+    record.path = text(GetWord(data, at + 4)).value_or("");
+    record.host = text(GetWord(data, at + 8)).value_or("");
+    record.referer = text(GetWord(data, at + 12)).value_or("");
+    record.userAgent = text(GetWord(data, at + 16));
+    record.extraHeader = text(GetWord(data, at + 24)).value_or("");
+    at += kRequestSize;
+    record.protocol = GetWord(data, at);
+    record.dotted = std::string(data.c_str() + at + 4, strnlen(data.c_str() + at + 4, 16));
+    record.port = GetWord(data, at + 20);
+    at += kAddressSize + kMmsSize + kRtspSize;
+    record.totalLength = GetWord(data, at);
+    return record;
+}
+
+}  // namespace zorv::download

@@ -1,0 +1,68 @@
+#pragma once
+// The byte ranges of a target file, how they are handed to connections and
+// split, and the resume-data byte string that records a task.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorv::download {
+
+constexpr int32_t BUFFER_SIZE = 20480;
+
+struct Segment {
+    int32_t taken = 0;       // a connection owns it
+    int32_t split = 0;       // a part of it went to another segment
+    int32_t owner = 0;       // owning connection's identifier
+    int32_t start = 0;
+    int32_t length = 0;
+    int32_t done = 0;
+    int32_t connection = 0;  // owning connection (identifier); no meaning after loading
+    bool Finished() const { return done >= length; }
+};
+
+struct SegmentTable {
+    int32_t count = 0;
+    int32_t capacity = 0;
+    int32_t totalLength = 0;
+    std::vector<Segment> segments;  // capacity entries; those beyond count are zero
+};
+
+// n segments over totalLength (one when the file is below BUFFER_SIZE).
+SegmentTable BuildSegmentTable(int32_t totalLength, int32_t startOffset, int32_t wanted);
+
+// First segment that is neither taken nor finished, now taken; -1 for none.
+int32_t TakeFreeSegment(SegmentTable& table);
+
+// A free segment, or else a new one split off the largest remainder; -2 when
+// no remainder is worth splitting (below 2 x BUFFER_SIZE).
+int32_t AllocateSegment(SegmentTable& table);
+
+int32_t UnfinishedCount(const SegmentTable& table);
+int64_t DoneSum(const SegmentTable& table);
+
+// CRC-16/ARC: reflected polynomial 0xA001, start 0, no final exclusive-or.
+uint16_t Crc16Arc(const uint8_t* data, size_t length);
+
+// Everything a resume-data string records.
+struct ResumeRecord {
+    SegmentTable table;
+    std::string host, path, referer;
+    std::optional<std::string> userAgent;
+    std::string extraHeader;
+    int32_t protocol = 1;
+    std::string dotted;  // resolved address, at most 15 characters
+    int32_t port = 0;
+    int32_t totalLength = 0;
+};
+
+constexpr size_t kResumeLimit = 2048;
+
+// The resume data, or nullopt when it would not fit into kResumeLimit bytes.
+std::optional<std::string> WriteResumeData(const ResumeRecord& record);
+
+// nullopt when the first byte is 0, the checksum differs or the layout is
+// inconsistent.  Taken and split flags, owners and connections are cleared.
+std::optional<ResumeRecord> ReadResumeData(const std::string& data);
+
+}  // namespace zorv::download

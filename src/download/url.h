@@ -1,0 +1,40 @@
+#pragma once
+// URL splitting and the small text rules of the HTTP path.
+#include <cstdint>
+#include <string>
+
+namespace zorv::download {
+
+enum Protocol : int32_t { kNoProtocol = 0, kHttp = 1, kFtp = 2, kMms = 3, kRtsp = 4 };
+
+struct SplitUrlResult {
+    int32_t protocol = kNoProtocol;
+    uint16_t port = 0;
+    std::string host;   // host part as written, port included; empty = no host
+    std::string path;   // from the first "/" after the host to the end
+};
+
+// Recognises the scheme on a lower-cased copy; host and path keep their case.
+SplitUrlResult SplitUrl(const std::string& url);
+
+// Exactly four "."-separated parts of one to three digits, each at most 255.
+bool IsDottedAddress(const std::string& text);
+
+// Every space becomes %20; the result is cut at 1023 bytes.
+std::string EncodeSpaces(const std::string& path);
+
+// "%" with two hexadecimal digits becomes that byte, "+" a space; a "%"
+// without two hexadecimal digits stays as it is.  Cut at 1023 bytes.
+std::string PercentDecode(const std::string& text);
+
+// True for "\" and "/".
+inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A name that can safely be joined to a folder: not empty, no "\", "/", ":"
+// and no "..", no control bytes.
+bool IsSafeFileName(const std::string& name);
+
+// Integer value of the leading decimal digits (0 when none); never overflows.
+int32_t LeadingNumber(const std::string& text, size_t from = 0);
+
+}  // namespace zorv::download
