@@ -48,7 +48,7 @@ function(zorv_module name)
   endif()
 endfunction()
 
-# zorv_test(<name> [CONCURRENCY] [TIMEOUT <s>] [PATTERN <globs>...]
+# zorv_test(<name> [CONCURRENCY] [SERIAL] [TIMEOUT <s>] [PATTERN <globs>...]
 #           [SOURCES <files>...] [EXTRA <support sources>...] LIBS <libs>...)
 # Builds the test files matching PATTERN (default *_test.cpp) in the current
 # directory into one GoogleTest executable test_<name>: *_win32_test.cpp only
@@ -57,7 +57,7 @@ endfunction()
 # CONCURRENCY marks tests that the ThreadSanitizer preset builds; that preset
 # builds nothing else.
 function(zorv_test name)
-  cmake_parse_arguments(ARG "CONCURRENCY" "TIMEOUT" "LIBS;SOURCES;PATTERN;EXTRA" ${ARGN})
+  cmake_parse_arguments(ARG "CONCURRENCY;SERIAL" "TIMEOUT" "LIBS;SOURCES;PATTERN;EXTRA" ${ARGN})
   if(ZORV_TSAN AND NOT ARG_CONCURRENCY)
     return()
   endif()
@@ -90,8 +90,13 @@ function(zorv_test name)
   zorv_own_flags(test_${name})
   target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  set(properties TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_SERIAL)
+    # Tests that must not overlap any other test (e.g. single-instance programs).
+    list(APPEND properties RUN_SERIAL TRUE)
+  endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES ${properties})
 endfunction()
