@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace zorv::ui {
@@ -36,19 +37,46 @@ void FillProfile(float* profile, int count, int extent, int length, float scale)
   }
 }
 
-// Pixels [begin, end) of one row: v = (col[x + w] − col[x]) × rowFactor, each
-// channel scaled by v and truncated.  Written as one flat loop so that the
-// compiler turns it into vector code.
-void ShadeSpan(uint32_t* row, const float* column, int targetWidth, float rowFactor, int begin,
-               int end, Channels channels) {
+uint32_t ShadePixel(Channels channels, float coverage) {
+  const auto alpha = static_cast<int32_t>(channels.alpha * coverage);
+  const auto red = static_cast<int32_t>(channels.red * coverage);
+  const auto green = static_cast<int32_t>(channels.green * coverage);
+  const auto blue = static_cast<int32_t>(channels.blue * coverage);
+  return ComposeColor(red, green, blue, alpha);
+}
+
+// Pixels [begin, end) of one row: v = columnFactor[x] × rowFactor, each
+// channel scaled by v and truncated.  One flat loop, which the compiler
+// turns into vector code.
+void ShadeSpan(uint32_t* row, const float* columnFactors, float rowFactor, int begin, int end,
+               Channels channels) {
   for (int x = begin; x < end; ++x) {
-    const float coverage = (column[x + targetWidth] - column[x]) * rowFactor;
-    const auto alpha = static_cast<int32_t>(channels.alpha * coverage);
-    const auto red = static_cast<int32_t>(channels.red * coverage);
-    const auto green = static_cast<int32_t>(channels.green * coverage);
-    const auto blue = static_cast<int32_t>(channels.blue * coverage);
-    row[x] = ComposeColor(red, green, blue, alpha);
+    row[x] = ShadePixel(channels, columnFactors[x] * rowFactor);
   }
+}
+
+// Fills count pixels with one value.  On x86 the string store is used: it
+// writes whole cache lines without reading them first, which makes it as
+// fast as memset and about twice as fast as a loop of vector stores on a
+// picture of a few megabytes.
+void FillPixels(uint32_t* pixels, size_t count, uint32_t value) {
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+  asm volatile("rep stosl" : "+D"(pixels), "+c"(count) : "a"(value) : "memory");
+#else
+  std::fill_n(pixels, count, value);
+#endif
+}
+
+// The longest run [begin, end) of columns starting at the first one whose
+// factor is exactly 1: there v = rowFactor, so a row's pixels in the run are
+// all alike.  Empty (begin = end) when no factor reaches 1.
+std::pair<int, int> FullColumns(const std::vector<float>& columnFactors) {
+  const int width = static_cast<int>(columnFactors.size());
+  int begin = 0;
+  while (begin < width && columnFactors[begin] != 1.0f) ++begin;
+  int end = begin;
+  while (end < width && columnFactors[end] == 1.0f) ++end;
+  return {begin, end};
 }
 
 }  // namespace
@@ -135,22 +163,46 @@ bool RenderShadowPixels(const ShadowLayout& layout, uint32_t color, std::span<ui
   FillProfile(column, width + w, c, w, scale);
   FillProfile(row, height + h, c, h, scale);
 
+  // v = (col[x + w] − col[x]) × (row[y + h] − row[y]); the column factors
+  // are the same for every row.
+  std::vector<float> columnFactors(width);
+  for (int x = 0; x < width; ++x) columnFactors[x] = column[x + w] - column[x];
+
   const Channels channels = ChannelsOf(color);
-  // The inner rectangle lies under the target; its pixels need no arithmetic.
+  // The inner rectangle lies under the target and is the plain colour.  The
+  // rows that hold it are one block of memory: filled with the colour first,
+  // their rims are then overwritten.
   const int innerLeft = 2 * c;
   const int innerRight = width - 2 * c;
   const int innerTop = 2 * c;
   const int innerBottom = height - 2 * c;
   const bool hasInner = innerLeft < innerRight && innerTop < innerBottom;
+  if (hasInner) {
+    // Rows innerTop … innerBottom − 1 from the top, stored bottom-up.
+    FillPixels(pixels.data() + static_cast<size_t>(width) * (height - innerBottom),
+               static_cast<size_t>(width) * (innerBottom - innerTop), color);
+  }
+  // Most rows beside the inner rectangle have a row factor of exactly 1,
+  // where v is the column factor itself: their rims are one stored pattern.
+  std::vector<uint32_t> unitRow(width);
+  ShadeSpan(unitRow.data(), columnFactors.data(), 1.0f, 0, width, channels);
+  const auto [fullBegin, fullEnd] = FullColumns(columnFactors);
+
   for (int y = 0; y < height; ++y) {
     uint32_t* out = pixels.data() + static_cast<size_t>(width) * (height - 1 - y);
     const float rowFactor = row[y + h] - row[y];
     if (hasInner && y >= innerTop && y < innerBottom) {
-      ShadeSpan(out, column, w, rowFactor, 0, innerLeft, channels);
-      std::fill(out + innerLeft, out + innerRight, color);
-      ShadeSpan(out, column, w, rowFactor, innerRight, width, channels);
+      if (rowFactor == 1.0f) {
+        std::copy(unitRow.begin(), unitRow.begin() + innerLeft, out);
+        std::copy(unitRow.begin() + innerRight, unitRow.end(), out + innerRight);
+      } else {
+        ShadeSpan(out, columnFactors.data(), rowFactor, 0, innerLeft, channels);
+        ShadeSpan(out, columnFactors.data(), rowFactor, innerRight, width, channels);
+      }
     } else {
-      ShadeSpan(out, column, w, rowFactor, 0, width, channels);
+      ShadeSpan(out, columnFactors.data(), rowFactor, 0, fullBegin, channels);
+      FillPixels(out + fullBegin, fullEnd - fullBegin, ShadePixel(channels, rowFactor));
+      ShadeSpan(out, columnFactors.data(), rowFactor, fullEnd, width, channels);
     }
   }
   return true;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace zorv::ui {
@@ -65,6 +66,30 @@ int CountReferenceMismatches(const Shadow& shadow, uint32_t color) {
     }
   }
   return mismatches;
+}
+
+// Every pixel evaluated one by one from the two profiles, without the
+// renderer's shortcuts (plain-colour runs, repeated rims).
+std::vector<uint32_t> RenderPixelByPixel(const ShadowLayout& l, uint32_t color) {
+  const float scale = static_cast<float>(l.extent) * 0.5316457492366224f;
+  auto profile = [&](int k, int length) {
+    return (1.0f + ErrorFunction((static_cast<float>(k - l.extent - length) + 1.5f) / scale)) * 0.5f;
+  };
+  std::vector<uint32_t> pixels(l.PixelCount());
+  for (int y = 0; y < l.height; ++y) {
+    const float rowFactor = profile(y + l.targetHeight, l.targetHeight) - profile(y, l.targetHeight);
+    for (int x = 0; x < l.width; ++x) {
+      const bool inner = x >= 2 * l.extent && x < l.width - 2 * l.extent && y >= 2 * l.extent &&
+                         y < l.height - 2 * l.extent;
+      const float v = (profile(x + l.targetWidth, l.targetWidth) - profile(x, l.targetWidth)) * rowFactor;
+      const uint32_t pixel =
+          inner ? color
+                : ComposeColor(static_cast<int32_t>(Channel(color, 16) * v), static_cast<int32_t>(Channel(color, 8) * v),
+                               static_cast<int32_t>(Channel(color, 0) * v), static_cast<int32_t>(Channel(color, 24) * v));
+      pixels[static_cast<size_t>(l.width) * (l.height - 1 - y) + x] = pixel;
+    }
+  }
+  return pixels;
 }
 
 TEST(ShadowLayout, BitmapsOfTheThreeWindows) {
@@ -197,6 +222,17 @@ TEST(ShadowPixels, MatchesTheBlurredTargetRectangle) {
   EXPECT_EQ(CountReferenceMismatches(thin, kLightColor), 0);
   const Shadow main = Render(1365, 902, 30, kMainColor);
   EXPECT_EQ(CountReferenceMismatches(main, kMainColor), 0);
+}
+
+TEST(ShadowPixels, ShortcutsGiveTheSamePixelsAsEvaluatingEachOne) {
+  for (const auto& [width, height, size] : {std::tuple{1365, 902, 30.0f}, std::tuple{964, 700, 50.0f},
+                                            std::tuple{60, 9, 2.0f}, std::tuple{3, 200, 6.0f}}) {
+    const Shadow shadow = Render(width, height, size, kLightColor);
+    const std::vector<uint32_t> expected = RenderPixelByPixel(shadow.layout, kLightColor);
+    size_t differing = 0;
+    for (size_t i = 0; i < expected.size(); ++i) differing += shadow.pixels[i] != expected[i];
+    EXPECT_EQ(differing, 0u) << width << "x" << height << " size " << size;
+  }
 }
 
 TEST(ShadowPixels, SizeBelowOneRendersWithExtentOne) {
