@@ -226,11 +226,11 @@ public:
         std::string path = *text;
         std::optional<std::pair<uint32_t, uint32_t>> size;
         if (const std::size_t at = path.rfind('@'); at != std::string::npos) {
-            const std::string spec = path.substr(at + 1);
-            const std::size_t x = spec.find('x');
+            const std::string sizeText = path.substr(at + 1);
+            const std::size_t x = sizeText.find('x');
             uint32_t width = 0, height = 0;
-            if (x == std::string::npos || !ParseInteger(std::string_view(spec).substr(0, x), width) ||
-                !ParseInteger(std::string_view(spec).substr(x + 1), height))
+            if (x == std::string::npos || !ParseInteger(std::string_view(sizeText).substr(0, x), width) ||
+                !ParseInteger(std::string_view(sizeText).substr(x + 1), height))
                 return Fail("bad image size in " + path);
             size.emplace(width, height);
             path.resize(at);
