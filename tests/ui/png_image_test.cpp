@@ -1,5 +1,7 @@
 #include "ui/png_image.h"
 
+#include "png_test_encoder.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
@@ -9,39 +11,18 @@
 namespace zorv::ui {
 namespace {
 
-void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
 // Encodes a width × height image of the colour type and bit depth; pixel
-// (x, y) of an RGBA image is (x, y, 7, alpha).
+// (x, y) of an 8-bit RGBA image is (x, y, 7, alpha), other images are zero.
 std::vector<uint8_t> EncodePng(int width, int height, int colorType, int bitDepth, uint8_t alpha = 255) {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, AppendBytes, nullptr);
-    png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    int channels = colorType == PNG_COLOR_TYPE_RGBA ? 4 : colorType == PNG_COLOR_TYPE_RGB ? 3 : 1;
-    std::vector<uint8_t> row(std::size_t(width) * channels * (bitDepth / 8 ? bitDepth / 8 : 1) + 8);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width && channels == 4 && bitDepth == 8; ++x) {
+    bool rgba8 = colorType == PNG_COLOR_TYPE_RGBA && bitDepth == 8;
+    return test::EncodePngRows(width, height, colorType, bitDepth, [&](int y, uint8_t* row) {
+        for (int x = 0; x < width && rgba8; ++x) {
             row[x * 4] = uint8_t(x);
             row[x * 4 + 1] = uint8_t(y);
             row[x * 4 + 2] = 7;
             row[x * 4 + 3] = alpha;
         }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    });
 }
 
 TEST(PngImage, DecodesRgbaPixelsTopDown) {

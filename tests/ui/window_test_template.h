@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <png.h>
+#include "png_test_encoder.h"
 
 #include <algorithm>
 #include <mutex>
@@ -122,37 +122,6 @@ bool ThrowingFatalHandler(const std::string& message, const std::string& locatio
 
 // ---- implementation (header-only, one test executable) ----
 namespace zorv::ui::test {
-
-inline void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-// An 8-bit RGBA PNG; pixel colours as 0xRRGGBBAA, row by row.
-inline std::vector<uint8_t> EncodeRgbaPng(int width, int height, const std::vector<uint32_t>& rgba) {
-    std::vector<uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, AppendPngBytes, nullptr);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(std::size_t(width) * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint32_t pixel = rgba[std::size_t(y) * width + x];
-            for (int i = 0; i < 4; ++i) row[x * 4 + i] = uint8_t(pixel >> (24 - 8 * i));
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
 
 inline std::vector<uint8_t> SplitPng(int width, int height, int split, uint32_t left, uint32_t right) {
     std::vector<uint32_t> pixels(std::size_t(width) * height);
