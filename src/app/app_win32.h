@@ -67,8 +67,18 @@ std::string InstanceKeyFor(std::string_view instanceName);
 // window became the foreground window, else null.
 HWND BringWindowToFront(HWND window);
 
-// The shadow class registration and the main window's shadow.
+// The shadow class registration and the main window's shadow (black,
+// alpha 50, size 30, offset 1, 1).
 void AttachMainShadow();
+// The panels' shadows, bound to their shown and hidden events: attached
+// while the panel is shown, detached when it hides.
+int OnOptionsPanelShown(const ui::EventArgs& args);
+int OnOptionsPanelHidden(const ui::EventArgs& args);
+int OnProgressPanelShown(const ui::EventArgs& args);
+int OnProgressPanelHidden(const ui::EventArgs& args);
+// The progress panel's shadow in its end-of-animation colour: detached and
+// attached again with RGB (254, 241, 248).
+void RecolourProgressShadow();
 // Hides the install controls when the program file's name asks for the
 // uninstall mode; true when it did.
 bool SelectModeByFileName(std::string_view exeFileName);

@@ -17,6 +17,8 @@ void InitGlobals() {
     ProgramGlobals& g = programGlobals;
     g.TheDownload = std::make_unique<Download>();
     g.ResumeBuffer.clear();
+    g.MainShadowParams = {};
+    g.ShadowState = {};
     g.InstallUiBusy.store(0);
     g.ProductFileName.clear();
     // The record's member initialisers are the twenty start-up values.
@@ -24,6 +26,8 @@ void InitGlobals() {
     g.CountdownStep.store(0);
     g.FileLength.Exchange(0);
     g.RetriedOnce.store(0);
+    g.OptionsShadowParams = {};
+    g.ProgressShadowParams = {};
     g.TextCodePage = 0;
     g.WindowsVersion = 0;
     g.ProductUrl = kBuiltInProductUrl;
@@ -36,10 +40,16 @@ void ReleaseGlobals() {
     if (g.TheDownload) StopTask(*g.TheDownload);
     g.TheDownload.reset();
     std::string().swap(g.ResumeBuffer);
+    // The windows (and with them the shadow windows) are gone by the time
+    // the exit routines run; the records go back to zero.
+    g.MainShadowParams = {};
+    g.ShadowState = {};
     std::string().swap(g.ProductFileName);
     g.TaskDefaults.reset();
     std::string().swap(g.ProductUrl);
     // FileLength has nothing to free, and the flags are plain values.
+    g.OptionsShadowParams = {};
+    g.ProgressShadowParams = {};
     created.store(false);
 }
 

@@ -11,6 +11,7 @@
 #include "app/atomic_counter.h"
 #include "download/download.h"
 #include "download/task_param.h"
+#include "ui/shadow_params.h"
 
 namespace zorv::app {
 
@@ -20,12 +21,18 @@ inline constexpr char kBuiltInProductUrl[] = "http://download.zorvane.com/zorv.e
 struct ProgramGlobals {
     std::unique_ptr<Download> TheDownload;     // the one download object, idle at start
     std::string ResumeBuffer;                  // resume data kept by the quit path
+    // The shadow of the main window, filled at start-up; the shadow windows
+    // hold its address while they exist, so the record never moves.
+    ui::ShadowParams MainShadowParams;
+    ui::ShadowState ShadowState;               // the shadow window class, zero until registered
     std::atomic<int32_t> InstallUiBusy{0};     // set while the progress animation runs
     std::string ProductFileName;
     std::unique_ptr<TaskParam> TaskDefaults;   // the program's one set of task parameters
     std::atomic<int32_t> CountdownStep{0};     // countdown step of the status strip
     AtomicCounter FileLength;                  // length reported by the download, shared with workers
     std::atomic<int32_t> RetriedOnce{0};
+    ui::ShadowParams OptionsShadowParams;      // filled each time the options panel shows
+    ui::ShadowParams ProgressShadowParams;     // filled each time the progress panel shows
     int32_t TextCodePage = 0;
     int32_t WindowsVersion = 0;                // (major << 8) | minor
     // The product address the download uses: the built-in one unless the

@@ -11,6 +11,10 @@ void InstallHandlerTable() {
     set(Handler::MainWindowCreated, OnMainWindowCreated);
     set(Handler::MainWindowClosing, OnMainWindowClosing);
     set(Handler::CloseClicked, OnCloseClicked);
+    set(Handler::OptionsPanelShown, OnOptionsPanelShown);
+    set(Handler::OptionsPanelHidden, OnOptionsPanelHidden);
+    set(Handler::ProgressPanelShown, OnProgressPanelShown);
+    set(Handler::ProgressPanelHidden, OnProgressPanelHidden);
     ui::SetHandlerTable(table);
 }
 

@@ -11,12 +11,6 @@ namespace zorv::app {
 
 namespace ids = ui::ids;
 
-void AttachMainShadow() {
-    // The shadow window class and the main window's shadow (black, alpha 50,
-    // 30 pixels, offset 1, 1) are attached here once the shadow code is
-    // linked into the program.
-}
-
 void ReadUpdateSettings() {
     std::string configured = ReadIniValue(UpIniPath(GetRunDirectory()), kUpIniSection, kUpIniKey, kBuiltInProductUrl);
     Globals().ProductUrl = ChooseProductUrl(configured, kBuiltInProductUrl);
