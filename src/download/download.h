@@ -43,12 +43,14 @@ struct TaskCell;
 class Download {
 public:
     Download();
-    ~Download();  // stops a running task (its resume data is discarded)
+    ~Download();  // stops a running task (its resume data is discarded) and waits
+                  // until the engine's threads of every task it started have ended
     Download(const Download&) = delete;
     Download& operator=(const Download&) = delete;
 
     // The cell shared with the running task, which clears it when it ends.
     download::TaskCell& Cell() { return *cell_; }
+    std::shared_ptr<download::TaskCell> CellPointer() const { return cell_; }
 
 private:
     std::shared_ptr<download::TaskCell> cell_;

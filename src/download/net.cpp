@@ -105,9 +105,23 @@ int SendText(os::SocketHandle socket, const std::string& text, int timeoutMs) {
         if (ready < 0) return kErrWait;
         if (ready == 0) return kErrSendTimeout;
     }
-    int sent = os::SendSome(socket, text.data(), static_cast<int>(text.size()));
-    if (sent < 1) return sent < 0 ? MappedSocketError(os::LastSocketError()) : kErrSend;
-    return sent;
+    // The socket may be non-blocking: a short send is followed by the rest,
+    // so a request is never cut.
+    int total = 0;
+    int idleMs = 0;
+    while (total < static_cast<int>(text.size())) {
+        int sent = os::SendSome(socket, text.data() + total, static_cast<int>(text.size()) - total);
+        if (sent > 0) {
+            total += sent;
+            continue;
+        }
+        if (sent == 0) return kErrSend;
+        int error = os::LastSocketError();
+        if (error != os::kWouldBlock || (timeoutMs > 0 && idleMs > timeoutMs)) return MappedSocketError(error);
+        if (os::WaitSocket(socket, false, true, 10) < 0) return kErrWait;
+        idleMs += 10;
+    }
+    return total;
 }
 
 ReceiveResult ReceiveBytes(os::SocketHandle socket, char* target, int most, int perCall, int timeoutMs,

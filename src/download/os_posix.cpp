@@ -186,6 +186,7 @@ Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
 }
 
 void ShutdownSending(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SHUT_WR); }
+void ShutdownBoth(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SHUT_RDWR); }
 
 std::unique_ptr<MappedFile> CreateMappedFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;

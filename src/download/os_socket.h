@@ -81,5 +81,8 @@ Socket ListenLoopback(uint16_t& port);
 Socket AcceptConnection(SocketHandle listener, int timeoutMs);
 // Half-closes the sending side.
 void ShutdownSending(SocketHandle socket);
+// Shuts both directions down, so that a thread waiting on the socket wakes
+// up at once; the handle stays open until its owner closes it.
+void ShutdownBoth(SocketHandle socket);
 
 }  // namespace zorv::download::os

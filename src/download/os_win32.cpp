@@ -168,6 +168,7 @@ Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
 }
 
 void ShutdownSending(SocketHandle socket) { shutdown(Raw(socket), SD_SEND); }
+void ShutdownBoth(SocketHandle socket) { shutdown(Raw(socket), SD_BOTH); }
 
 std::unique_ptr<MappedFile> CreateMappedFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;

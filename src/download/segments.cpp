@@ -167,6 +167,9 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     uint16_t stored = static_cast<uint16_t>(static_cast<uint8_t>(data[data.size() - 2]) |
                                             static_cast<uint8_t>(data[data.size() - 1]) << 8);
     if (Crc16Arc(reinterpret_cast<const uint8_t*>(data.data()), data.size() - 2) != stored) return std::nullopt;
+    // The string area always holds the host and ends with its last text's
+    // terminator; a cut string can pass the checksum by chance but not this.
+    if (data[data.size() - 3] != '\0') return std::nullopt;
     ResumeRecord record;
     SegmentTable& table = record.table;
     table.count = GetWord(data, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace zorv::download {
 namespace {
@@ -133,7 +134,16 @@ std::string PercentDecode(const std::string& text) {
 bool IsSafeFileName(const std::string& name) {
     if (name.empty() || name == "." || name.find("..") != std::string::npos) return false;
     for (unsigned char c : name)
-        if (c == '\\' || c == '/' || c == ':' || c < 0x20) return false;
+        if (c == '\\' || c == '/' || c == ':' || c < 0x20 || std::strchr("<>\"|?*", c) != nullptr) return false;
+    // Device names open a device instead of a file on Windows, with any extension.
+    std::string stem = name.substr(0, name.find('.'));
+    std::transform(stem.begin(), stem.end(), stem.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (stem == device) return false;
+    if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+        stem[3] <= '9')
+        return false;
     return true;
 }
 

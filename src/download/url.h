@@ -31,7 +31,8 @@ std::string PercentDecode(const std::string& text);
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 // A name that can safely be joined to a folder: not empty, no "\", "/", ":"
-// and no "..", no control bytes.
+// and no "..", no control bytes, none of <>"|?* and no device name (CON,
+// NUL, COM1, ...).
 bool IsSafeFileName(const std::string& name);
 
 // Integer value of the leading decimal digits (0 when none); never overflows.

@@ -1,0 +1,604 @@
+// One HTTP connection of a task on its worker thread: finding the server,
+// the first request (with redirects) or a range request, the target file,
+// and the receive passes that fill its segment; reconnects after errors.
+#include <array>
+#include <cstring>
+
+#include "download/target_name.h"
+#include "download/task.h"
+#include "download/texts.h"
+
+namespace zorv::download {
+namespace {
+
+const char kFileCreateError[] = "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
+const char kRedirectError[] = "COOKIE过长或获得重定向信息错误或不支持的协议";
+const char kRequestTooLong[] = "HTTP请求信息过长";
+const char kTargetTooLong[] = "目标文件路径过长";
+
+enum class Outcome { kEnded, kFailed, kRetry, kNextSegment };
+
+int32_t Clamp32(int64_t value) {
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
+}
+
+// Name resolution that a stop can abandon: the lookup runs on a helper
+// thread that shares only this small state, so a stop does not wait for a
+// slow resolver.
+std::optional<std::string> ResolveStoppable(const std::string& name, const StopSignals& stop) {
+    struct Lookup {
+        std::mutex lock;
+        std::condition_variable done;
+        bool finished = false;
+        std::optional<std::string> address;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, name] {
+            std::optional<std::string> address = os::ResolveIpv4(name);
+            std::lock_guard<std::mutex> guard(lookup->lock);
+            lookup->address = std::move(address);
+            lookup->finished = true;
+            lookup->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return os::ResolveIpv4(name);
+    }
+    std::unique_lock<std::mutex> guard(lookup->lock);
+    while (!lookup->finished) {
+        if (stop.AskedToEnd()) return std::nullopt;
+        lookup->done.wait_for(guard, std::chrono::milliseconds(10));
+    }
+    return lookup->address;
+}
+
+class Progress final : public ProgressSink {
+public:
+    Progress(DownloadTask& task, Connection& connection) : task_(task), connection_(connection) {}
+    void AddReceived(int bytes) override { task_.AddReceived(connection_, bytes); }
+
+private:
+    DownloadTask& task_;
+    Connection& connection_;
+};
+
+class HttpConnection {
+public:
+    HttpConnection(DownloadTask& task, Connection& connection) : task_(task), c_(connection) {}
+    void Run();
+
+private:
+    bool AskedToEnd() const { return !task_.Running() || c_.run.load() != 1; }
+    void Status(int32_t level, const std::string& text) { task_.Status(c_.id, level, text); }
+    void Event(int32_t code, int64_t value1, int64_t value2 = 0) {
+        task_.Event(code, c_.id, Clamp32(value1), Clamp32(value2));
+    }
+    bool Serve();
+    bool NewSocket();
+    void CloseSocket();
+    int FindAddress(std::string& dotted, uint16_t& port);
+    int Connect(const std::string& dotted, uint16_t port, const char* connecting, const char* connected);
+    int SendAndReadHead(const std::string& extra);
+    int ReadHead(std::string& head);
+    void TakeServerName();
+    int FirstRequest();
+    int RangeRequest();
+    bool SetUpFile();
+    bool ResolveConflict(std::string& path);
+    Outcome Transfer();
+    Outcome NextSegment();
+    bool Flush(int64_t& position, int& buffered);
+    bool WaitBeforeRetry(int& attempts);
+    int64_t Position();
+    int64_t SegmentEnd();
+    void End(bool normal);
+
+    DownloadTask& task_;
+    Connection& c_;
+    int headBytes_ = 0;  // body bytes that came with the head, at the start of the buffer
+};
+
+void HttpConnection::Run() {
+    Event(EV_CONNECTION_STARTED, 0);
+    bool normal = false;
+    try {
+        c_.buffer.assign(BUFFER_SIZE, '\0');
+        normal = Serve();
+    } catch (const std::bad_alloc&) {
+        normal = false;  // no memory for the buffer or a record: the connection ends quietly
+    }
+    End(normal);
+}
+
+bool HttpConnection::Serve() {
+    int attempts = 0;
+    bool haveSegment = !c_.first;
+    while (true) {
+        int result = haveSegment ? RangeRequest() : FirstRequest();
+        if (result == 1) {
+            if (!haveSegment) {
+                if (!SetUpFile()) return false;
+                haveSegment = true;
+            }
+            Outcome outcome = Transfer();
+            if (outcome == Outcome::kEnded) return true;
+            if (outcome == Outcome::kFailed) return false;
+            if (outcome == Outcome::kNextSegment) {
+                CloseSocket();
+                continue;
+            }
+        } else if (result == 0) {
+            return false;
+        }
+        if (!WaitBeforeRetry(attempts)) return false;
+    }
+}
+
+bool HttpConnection::NewSocket() {
+    os::Socket socket = os::NewTcpSocket();
+    if (!socket.Valid()) return false;
+    std::lock_guard<std::mutex> guard(c_.lock);
+    c_.socket = std::move(socket);
+    return true;
+}
+
+void HttpConnection::CloseSocket() {
+    std::lock_guard<std::mutex> guard(c_.lock);
+    c_.socket.Close();
+}
+
+int HttpConnection::FindAddress(std::string& dotted, uint16_t& port) {
+    RequestData data;
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        data = task_.request;
+    }
+    StopSignals stop = task_.Signals(c_);
+    if (!data.proxy.empty()) {
+        HostPort proxy = SplitProxy(data.proxy);
+        port = proxy.port;
+        if (IsDottedAddress(proxy.host)) {
+            dotted = proxy.host;
+        } else {
+            Status(LEVEL_INFO, FormatText("正在代理服务器解析域名 [%s]", proxy.host.c_str()));
+            std::optional<std::string> address = ResolveStoppable(proxy.host, stop);
+            if (!address) {
+                if (stop.AskedToEnd()) return -1;
+                Status(LEVEL_ERROR, FormatText("解析代理服务器域名 [%s]出错", data.proxy.c_str()));
+                return -1;
+            }
+            dotted = *address;
+        }
+    } else {
+        port = data.port;
+        if (IsDottedAddress(data.host)) {
+            dotted = data.host;
+        } else {
+            std::string name = data.host;
+            size_t colon = name.find(':');
+            if (colon != std::string::npos) {
+                port = static_cast<uint16_t>(LeadingNumber(name, colon + 1));
+                name.resize(colon);
+            }
+            Status(LEVEL_INFO, FormatText("正在解析域名 [%s]", name.c_str()));
+            std::optional<std::string> address = ResolveStoppable(name, stop);
+            if (!address) {
+                if (stop.AskedToEnd()) return -1;
+                Status(LEVEL_ERROR, FormatText("解析域名 [%s]出错", name.c_str()));
+                return -1;
+            }
+            dotted = *address;
+        }
+    }
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    task_.dotted = dotted;
+    task_.connectPort = port;
+    return 0;
+}
+
+int HttpConnection::Connect(const std::string& dotted, uint16_t port, const char* connecting,
+                            const char* connected) {
+    Status(LEVEL_INFO, FormatText(connecting, dotted.c_str(), port));
+    int result = ConnectWithTimeout(c_.socket.Get(), dotted, port, task_.config.connectTimeoutMs, task_.Signals(c_));
+    if (result == kErrStopped) return -1;
+    if (result == kErrConnectTimeout) {
+        Status(LEVEL_ERROR, FormatText("连接 [%s:%d]超时", dotted.c_str(), port));
+        return -1;
+    }
+    if (result < 0) {
+        Status(LEVEL_ERROR, FormatText("连接 [%s:%d]失败", dotted.c_str(), port));
+        return -1;
+    }
+    Status(LEVEL_INFO, FormatText(connected, dotted.c_str(), port));
+    // Every later wait on the socket is a short poll: receive calls are tried
+    // first and only waited for when they would block.
+    os::SetNonBlocking(c_.socket.Get(), true);
+    return 0;
+}
+
+int HttpConnection::ReadHead(std::string& head) {
+    std::array<char, kHeadLimit> buffer;
+    size_t got = 0;
+    StopSignals stop = task_.Signals(c_);
+    while (true) {
+        if (std::optional<HeadSpan> span = FindHead(buffer.data(), got)) {
+            head.assign(buffer.data() + span->begin, span->end - span->begin);
+            headBytes_ = static_cast<int>(got - span->end);
+            std::memcpy(c_.buffer.data(), buffer.data() + span->end, static_cast<size_t>(headBytes_));
+            return 1;
+        }
+        if (got >= kHeadLimit) {
+            Status(LEVEL_ERROR, "HTTP返回头部信息过长");
+            return 0;
+        }
+        int space = static_cast<int>(kHeadLimit - got);
+        ReceiveResult received = ReceiveBytes(c_.socket.Get(), buffer.data() + got, space, space,
+                                              task_.config.receiveTimeoutMs, stop, nullptr, true);
+        got += static_cast<size_t>(received.bytes);
+        if (received.code < 0 && FindHead(buffer.data(), got)) continue;  // the head came before the error
+        if (received.code < 0 || received.bytes == 0) {
+            Status(LEVEL_ERROR, ErrorText(received.code));
+            return -1;
+        }
+    }
+}
+
+int HttpConnection::SendAndReadHead(const std::string& extra) {
+    RequestData data;
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        data = task_.request;
+    }
+    std::optional<std::string> request = BuildRequest(data, extra);
+    if (!request) {
+        Status(LEVEL_ERROR, kRequestTooLong);
+        return 0;
+    }
+    Status(LEVEL_SENT, *request);
+    // A send that timed out counts as not sent: reading an answer to it would
+    // only end in the receive time-out.
+    if (SendText(c_.socket.Get(), *request, task_.config.sendTimeoutMs) < 0) {
+        Status(LEVEL_ERROR, "发送请求失败");
+        return -1;
+    }
+    std::string head;
+    int result = ReadHead(head);
+    if (result != 1) return result;
+    Status(LEVEL_RECEIVED, head);
+    c_.response = ParseHead(head);
+    TakeServerName();
+    return 1;
+}
+
+// A folder target takes the name that the server gives, when it is safe.
+void HttpConnection::TakeServerName() {
+    std::string name = UsableServerName(DispositionFileName(c_.response.disposition));
+    if (name.empty()) return;
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    if (NamesFolder(task_.targetPath)) task_.targetPath += name;
+}
+
+int HttpConnection::FirstRequest() {
+    // Redirects are followed in this loop, never by recursion, and only so
+    // many in a row.
+    for (int redirects = 0;; ++redirects) {
+        if (!NewSocket()) return 0;
+        std::string dotted;
+        uint16_t port = 0;
+        if (FindAddress(dotted, port) < 0) return -1;
+        bool proxy;
+        {
+            std::lock_guard<std::mutex> guard(task_.taskLock);
+            proxy = !task_.request.proxy.empty();
+        }
+        if (Connect(dotted, port, proxy ? "正在连接代理服务器 [%s:%d]" : "正在连接 [%s:%d]", "连接 [%s:%d]成功") < 0)
+            return -1;
+        std::string extra;
+        {
+            std::lock_guard<std::mutex> guard(task_.taskLock);
+            extra = task_.request.extra;
+        }
+        int result = SendAndReadHead(extra);
+        if (result != 1) return result;
+        const HttpResponseInfo& response = c_.response;
+        switch (response.status) {
+            case 200:
+            case 206:
+                task_.SetTotalLength(response.contentLength);
+                return 1;
+            case 301:
+            case 302: {
+                if (!response.hasLocation) {
+                    Status(LEVEL_ERROR, "获得重定向信息错误");
+                    return 0;
+                }
+                Status(LEVEL_ERROR, FormatText("重定向到 [%s]", response.location.c_str()));
+                bool applied = false;
+                if (redirects < kMaxRedirects) {
+                    std::lock_guard<std::mutex> guard(task_.taskLock);
+                    applied = ApplyRedirect(task_.request, response);
+                }
+                if (!applied) {
+                    Status(LEVEL_ERROR, kRedirectError);
+                    return 0;
+                }
+                CloseSocket();
+                c_.response = HttpResponseInfo{};
+                break;
+            }
+            case 400:
+            case 403:
+            case 404:
+                Status(LEVEL_ERROR, "出现错误");
+                return 0;
+            default:
+                Status(LEVEL_ERROR, FormatText("暂时不支持的返回, 返回号[%d]", response.status));
+                return 0;
+        }
+    }
+}
+
+int HttpConnection::RangeRequest() {
+    if (!NewSocket()) return 0;
+    std::string dotted;
+    uint16_t port;
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        dotted = task_.dotted;
+        port = task_.connectPort;
+    }
+    if (Connect(dotted, port, "正在连接 [%s:%d]", "连接[%s:%d]成功") < 0) return -1;
+    int64_t position = Position();
+    int result = SendAndReadHead(RangeLine(position));
+    if (result != 1) return result;
+    const HttpResponseInfo& response = c_.response;
+    // Only a partial answer that starts where it was asked to is written at
+    // the segment's position; a whole file (200) never is.
+    bool wholeFile = response.contentLength == task_.TotalLength() || response.status == 200;
+    bool elsewhere = response.status == 206 && response.rangeStart >= 0 && response.rangeStart != position;
+    if (wholeFile || elsewhere) {
+        Status(LEVEL_ERROR, "出现错误");
+        return 0;
+    }
+    switch (response.status) {
+        case 206:
+            return 1;
+        case 400:
+        case 403:
+        case 404:
+            Status(LEVEL_ERROR, "出现错误");
+            return 0;
+        default:
+            Status(LEVEL_ERROR, FormatText("暂时不支持的返回, 返回号[%d]", response.status));
+            return 0;
+    }
+}
+
+bool HttpConnection::SetUpFile() {
+    int32_t total = task_.TotalLength();
+    if (total == -1) {
+        Status(LEVEL_ERROR, "无法获得文件大小");
+        return false;
+    }
+    std::string path;
+    int32_t count;
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        task_.table = BuildSegmentTable(total, 0, c_.further + 1);
+        Segment& first = task_.table.segments[0];
+        first.taken = 1;
+        first.owner = c_.id;
+        first.connection = c_.id;
+        c_.segment = 0;
+        count = task_.table.count;
+        if (NamesFolder(task_.targetPath)) task_.targetPath += NameFromRequestPath(task_.request.path);
+        path = task_.targetPath;
+    }
+    if (path.size() >= kTargetPathLimit) {
+        Status(LEVEL_ERROR, kTargetTooLong);
+        return false;
+    }
+    if (!ResolveConflict(path)) return false;
+    if (AskedToEnd()) return false;
+    std::unique_ptr<os::MappedFile> file = os::CreateMappedFile(path, total);
+    if (!file) {
+        Status(LEVEL_ERROR, kFileCreateError);
+        return false;
+    }
+    {
+        std::unique_lock<std::shared_mutex> guard(task_.fileLock);
+        if (task_.viewClosed) return false;
+        task_.file = std::move(file);
+    }
+    for (int32_t i = 1; i < count; ++i) task_.queue.Post(Message(MSG_START_CONNECTION, task_.id, 0));
+    return true;
+}
+
+bool HttpConnection::ResolveConflict(std::string& path) {
+    std::optional<int64_t> existing = os::ExistingFileSize(path);
+    if (!existing) return true;
+    int32_t answer = 0;
+    // The one callback made on a worker thread: its answer decides at once.
+    if (task_.config.eventCallback)
+        answer = task_.config.eventCallback(EV_TARGET_EXISTS, c_.id, Clamp32(*existing), task_.TotalLength(), task_.id);
+    if (answer == 1) {
+        Status(LEVEL_INFO, "发现同名文件, 用户选择放弃下载");
+        return false;
+    }
+    if (answer == 2) {
+        {
+            std::lock_guard<std::mutex> guard(task_.taskLock);
+            path = task_.targetPath;
+        }
+        Status(LEVEL_INFO, FormatText("发现同名文件, 用户更名为%s", path.c_str()));
+        return true;
+    }
+    if (answer != 0) return false;
+    for (int renamed = 0;;) {
+        std::optional<std::string> next = NextAutoName(path);
+        if (!next || next->size() >= kTargetPathLimit) return false;
+        path = *next;
+        ++renamed;
+        if (!os::ExistingFileSize(path)) break;
+        if (renamed >= 99) {
+            Status(LEVEL_ERROR, "发现同名文件，超过系统自动更名次数");
+            return false;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        task_.targetPath = path;
+    }
+    Status(LEVEL_INFO, FormatText("发现同名文件, 系统自动更名为%s", path.c_str()));
+    return true;
+}
+
+int64_t HttpConnection::Position() {
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    if (c_.segment < 0 || c_.segment >= task_.table.count) return 0;
+    const Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
+    return static_cast<int64_t>(segment.start) + segment.done;
+}
+
+// Read before every pass: a split by the master thread may have moved it.
+int64_t HttpConnection::SegmentEnd() {
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    if (c_.segment < 0 || c_.segment >= task_.table.count) return 0;
+    const Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
+    return static_cast<int64_t>(segment.start) + segment.length;
+}
+
+// Writes the buffered bytes at the position, never past the segment's end
+// (bytes beyond it belong to the segment that was split off).
+bool HttpConnection::Flush(int64_t& position, int& buffered) {
+    if (buffered == 0) return true;
+    int64_t room = SegmentEnd() - position;
+    int64_t bytes = std::min<int64_t>(buffered, std::max<int64_t>(room, 0));
+    buffered = 0;
+    if (bytes == 0) return true;
+    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) return false;
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int32_t>(bytes);
+    }
+    position += bytes;
+    return true;
+}
+
+Outcome HttpConnection::NextSegment() {
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    Segment& done = task_.table.segments[static_cast<size_t>(c_.segment)];
+    done.taken = 0;
+    done.owner = 0;
+    done.connection = 0;
+    int32_t index = TakeFreeSegment(task_.table);
+    if (index < 0) return Outcome::kEnded;  // the finished segment gives the position reported
+    Segment& next = task_.table.segments[static_cast<size_t>(index)];
+    next.owner = c_.id;
+    next.connection = c_.id;
+    c_.segment = index;
+    return Outcome::kNextSegment;
+}
+
+Outcome HttpConnection::Transfer() {
+    int64_t position = Position();
+    Event(c_.segmentAnnounced ? EV_SEGMENT_CONTINUED : EV_SEGMENT_STARTED, position, SegmentEnd());
+    c_.segmentAnnounced = true;
+    int buffered = headBytes_;
+    headBytes_ = 0;
+    if (buffered > 0) task_.AddReceived(c_, buffered);
+    if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
+    int unreported = buffered;
+    auto report = [&](int bytes) {
+        bytes += unreported;
+        unreported = 0;
+        if (bytes > 0) Event(EV_BYTES_RECEIVED, bytes);
+    };
+    Progress progress(task_, c_);
+    StopSignals stop = task_.Signals(c_);
+    const bool limited = task_.config.speedLimit > 0;
+    while (true) {
+        int64_t end = SegmentEnd();
+        if (position + buffered >= end || buffered >= BUFFER_SIZE) {
+            report(0);
+            if (!Flush(position, buffered)) return Outcome::kFailed;
+            if (position >= end) return NextSegment();
+            continue;
+        }
+        if (AskedToEnd()) {
+            report(0);
+            return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
+        }
+        int unit = limited ? std::max(1, task_.speedShare.load()) : task_.config.blockSize;
+        int pass = static_cast<int>(std::min<int64_t>({unit, BUFFER_SIZE - buffered, end - position - buffered}));
+        int perCall = std::min(unit, BUFFER_SIZE);
+        auto started = std::chrono::steady_clock::now();
+        ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.data() + buffered, pass, perCall,
+                                              task_.config.receiveTimeoutMs, stop, &progress, false);
+        buffered += received.bytes;
+        report(received.bytes);
+        if (received.code >= 0) {
+            if (limited) {
+                auto until = started + std::chrono::milliseconds(1000);
+                while (std::chrono::steady_clock::now() < until && !AskedToEnd())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            if (AskedToEnd()) return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
+            continue;
+        }
+        // A close before the segment's end is not its end: the bytes are
+        // kept and the rest is asked for again.  Unclassified errors go the
+        // same way instead of polling a broken socket for ever.
+        Status(LEVEL_ERROR, ErrorText(received.code));
+        if (!Flush(position, buffered)) return Outcome::kFailed;
+        return Outcome::kRetry;
+    }
+}
+
+bool HttpConnection::WaitBeforeRetry(int& attempts) {
+    CloseSocket();
+    RetryPolicy policy = CurrentRetryPolicy();
+    if (attempts >= policy.count || AskedToEnd()) return false;
+    ++attempts;
+    Status(LEVEL_INFO, FormatText("等待%d秒后重试", policy.waitMs / 1000));
+    for (int waited = 0; waited < policy.waitMs; waited += 10) {
+        if (AskedToEnd()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !AskedToEnd();
+}
+
+void HttpConnection::End(bool normal) {
+    CloseSocket();
+    std::vector<char>().swap(c_.buffer);
+    int64_t position = Position();
+    if (!c_.reported.exchange(true)) Event(normal ? EV_CONNECTION_ENDED : EV_CONNECTION_FAILED, position);
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        if (c_.segment >= 0 && c_.segment < task_.table.count) {
+            Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
+            if (segment.connection == c_.id) {
+                segment.taken = 0;
+                segment.owner = 0;
+                segment.connection = 0;
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> guard(task_.listLock);
+        --task_.running;
+        if (task_.running == 0 && !task_.finishing) {
+            task_.finishing = true;
+            task_.queue.Post(Message(MSG_ALL_DONE));
+        }
+    }
+    c_.run.store(-1);
+}
+
+}  // namespace
+
+void RunHttpConnection(std::shared_ptr<DownloadTask> task, std::shared_ptr<Connection> connection) {
+    HttpConnection(*task, *connection).Run();
+}
+
+}  // namespace zorv::download

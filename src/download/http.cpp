@@ -1,0 +1,243 @@
+#include "download/http.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+namespace zorv::download {
+
+const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)";
+
+namespace {
+
+// Text up to (not including) the last "/"; empty when there is none.
+std::string UpToLastSlash(const std::string& text) {
+    size_t slash = text.rfind('/');
+    return slash == std::string::npos ? std::string() : text.substr(0, slash);
+}
+
+// Value of the first "<name>" in the head, up to the next "\r\n".
+std::optional<std::string> HeaderValue(const std::string& head, const char* name) {
+    size_t at = head.find(name);
+    if (at == std::string::npos) return std::nullopt;
+    size_t from = at + std::strlen(name);
+    size_t end = head.find("\r\n", from);
+    return head.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+std::string EitherValue(const std::string& head, const char* first, const char* second) {
+    if (auto value = HeaderValue(head, first)) return *value;
+    return HeaderValue(head, second).value_or("");
+}
+
+int32_t ContentLength(const std::string& head) {
+    std::optional<std::string> value = HeaderValue(head, "Content-Length: ");
+    if (!value) value = HeaderValue(head, "Content-length: ");
+    if (!value) return -1;
+    return LeadingNumber(*value);
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    size_t length = std::strlen(prefix);
+    if (text.size() < length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
+// "scheme://" at the start: letters, digits, "+", "-" or "." before "://".
+bool HasScheme(const std::string& location) {
+    size_t mark = location.find("://");
+    if (mark == std::string::npos || mark == 0) return false;
+    for (size_t i = 0; i < mark; ++i) {
+        unsigned char c = static_cast<unsigned char>(location[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
+// The path part of a request path that may be a whole URL (proxy form).
+std::string PathPartOf(const std::string& path) {
+    if (!StartsWithNoCase(path, "http://")) return path;
+    size_t slash = path.find('/', 7);
+    return slash == std::string::npos ? std::string("/") : path.substr(slash);
+}
+
+}  // namespace
+
+std::string DefaultReferer(const std::string& url) {
+    size_t slash = url.rfind('/');
+    if (slash == std::string::npos || slash > 1024) return std::string();
+    return url.substr(0, slash);
+}
+
+RequestData InitialRequestData(const std::string& url, const SplitUrlResult& split, const std::string& proxy,
+                               const std::string& referer) {
+    RequestData data;
+    data.proxy = proxy;
+    data.host = split.host;
+    data.path = proxy.empty() ? split.path : url;
+    data.referer = referer.empty() ? DefaultReferer(url) : referer;
+    data.port = split.port;
+    return data;
+}
+
+std::string RangeLine(int64_t position) { return "Range: bytes=" + std::to_string(position) + "-\r\n"; }
+
+std::optional<std::string> BuildRequest(const RequestData& data, const std::string& extra) {
+    std::string path;
+    for (char c : data.path) {
+        if (c == ' ')
+            path += "%20";
+        else
+            path += c;
+    }
+    // A path cut to fit would ask for another file: refuse it instead.
+    if (path.size() >= kRequestLimit) return std::nullopt;
+    const std::string& agent = data.userAgent ? *data.userAgent : std::string(kUserAgent);
+    std::string request = "GET " + path + " HTTP/1.1\r\n";
+    request += "Host: " + data.host + "\r\n";
+    if (data.proxy.empty()) {
+        request += "Accept: */*\r\n";
+        request += "Referer: " + data.referer + "\r\n";
+        request += "User-Agent: " + agent + "\r\n";
+        request += extra;
+        request += "Pragma: no-cache\r\n";
+        request += "Cache-Control: no-cache\r\n";
+        request += "Connection: close\r\n\r\n";
+    } else {
+        request += "User-Agent: " + agent + "\r\n";
+        // The extra line goes through the proxy too: without it every range
+        // request is answered with the whole file and refused.
+        request += extra;
+        request += "Proxy-Connection: Keep-Alive\r\n\r\n";
+    }
+    if (request.size() >= kRequestLimit) return std::nullopt;
+    return request;
+}
+
+std::optional<HeadSpan> FindHead(const char* data, size_t size) {
+    std::string_view bytes(data, size);
+    size_t first = bytes.find("HTTP/1.1");
+    size_t other = bytes.find("HTTP/1.0");
+    size_t begin = std::min(first, other);
+    if (begin == std::string_view::npos) return std::nullopt;
+    size_t blank = bytes.find("\r\n\r\n", begin);
+    if (blank == std::string_view::npos) return std::nullopt;
+    return HeadSpan{begin, blank + 4};
+}
+
+HttpResponseInfo ParseHead(const std::string& head) {
+    HttpResponseInfo info;
+    if (head.size() >= 12) {
+        int status = 0;
+        for (size_t i = 9; i < 12 && std::isdigit(static_cast<unsigned char>(head[i])); ++i)
+            status = status * 10 + (head[i] - '0');
+        info.status = status;
+    }
+    switch (info.status) {
+        case 200:
+            info.contentLength = ContentLength(head);
+            break;
+        case 206: {
+            std::optional<std::string> range = HeaderValue(head, "Content-Range: ");
+            if (!range) range = HeaderValue(head, "Content-range: ");
+            if (range) {
+                info.hasContentRange = true;
+                info.via = HeaderValue(head, "Via: ").value_or("");
+                size_t digit = range->find_first_of("0123456789");
+                if (digit != std::string::npos) info.rangeStart = LeadingNumber(*range, digit);
+            }
+            break;
+        }
+        case 301:
+        case 302:
+            info.contentLength = ContentLength(head);
+            if (auto location = HeaderValue(head, "Location: ")) {
+                info.location = *location;
+                info.hasLocation = !location->empty();
+            }
+            break;
+        default:
+            return info;
+    }
+    info.acceptRanges = HeaderValue(head, "Accept-Ranges: ").value_or("");
+    info.connection = HeaderValue(head, "Connection: ").value_or("");
+    info.contentType = EitherValue(head, "Content-Type: ", "Content-type: ");
+    info.setCookie = EitherValue(head, "Set-Cookie: ", "Set-cookie: ");
+    info.lastModified = HeaderValue(head, "Last-Modified: ").value_or("");
+    info.server = HeaderValue(head, "Server: ").value_or("");
+    for (const char* name : {"Content-Disposition: ", "Content-disposition: "}) {
+        size_t at = head.find(name);
+        if (at == std::string::npos) continue;
+        size_t from = at + std::strlen(name);
+        size_t end = head.find('\n', from);
+        info.disposition = head.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        break;
+    }
+    return info;
+}
+
+std::string DispositionFileName(const std::string& disposition) {
+    size_t at = disposition.find("filename=");
+    if (at == std::string::npos) return std::string();
+    std::string rest = disposition.substr(at + 9);
+    size_t open = rest.find('"');
+    size_t close = open == std::string::npos ? std::string::npos : rest.find('"', open + 1);
+    if (close != std::string::npos) return rest.substr(open + 1, close - open - 1);
+    while (!rest.empty() && (rest.back() == '\r' || rest.back() == '\n')) rest.pop_back();
+    return rest;
+}
+
+bool ApplyRedirect(RequestData& data, const HttpResponseInfo& response) {
+    RequestData next = data;
+    if (!response.setCookie.empty()) {
+        std::string cookie = response.setCookie.substr(0, response.setCookie.find(';'));
+        if (cookie.size() > kCookieLimit) return false;
+        next.extra = "Cookie: " + cookie + "\r\n";
+    }
+    std::string location = response.location;
+    if (location.empty()) return false;
+    if (location.compare(0, 2, "//") == 0) location = "http:" + location;  // same scheme, other host
+    if (StartsWithNoCase(location, "http://")) {
+        SplitUrlResult split = SplitUrl(location);
+        if (split.protocol != kHttp || split.host.empty()) return false;
+        next.host = split.host;
+        next.port = split.port;  // 80 unless the new host part names a port
+        next.path = next.proxy.empty() ? split.path : location;
+        next.referer = UpToLastSlash(location);
+    } else if (HasScheme(location)) {
+        return false;  // ftp:// and every other scheme
+    } else if (location[0] == '/') {
+        // Relative to the host, not to the current folder.
+        next.path = next.proxy.empty() ? location : "http://" + next.host + location;
+        next.referer = UpToLastSlash("http://" + next.host + location);
+    } else {
+        std::string current = PathPartOf(data.path);
+        size_t slash = current.rfind('/');
+        std::string folder = slash == std::string::npos ? std::string() : current.substr(0, slash + 1);
+        if (next.proxy.empty())
+            next.path = folder + location;
+        else
+            next.path = "http://" + next.host + (folder.empty() ? std::string("/") : folder) + location;
+        next.referer = UpToLastSlash("http://" + next.host + "/" + location);
+    }
+    data = next;
+    return true;
+}
+
+HostPort SplitProxy(const std::string& proxy) {
+    HostPort result;
+    size_t colon = proxy.rfind(':');
+    if (colon == std::string::npos) {
+        result.host = proxy;
+        return result;
+    }
+    result.host = proxy.substr(0, colon);
+    int32_t port = LeadingNumber(proxy, colon + 1);
+    result.port = port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : 80;
+    return result;
+}
+
+}  // namespace zorv::download

@@ -1,0 +1,221 @@
+#pragma once
+// The task engine behind the Download commands: one master thread per task
+// that runs a first-in-first-out event queue and delivers the callbacks, and
+// one worker thread per connection.
+//
+// Locks of a task, and how they nest: the connection-list lock may be held
+// while the queue lock is taken (posting); every other lock (the counter
+// lock, the task lock over the request data and the segment table, the file
+// lock, a connection's own lock, the cell lock) is taken alone.  No lock is
+// held while a callback runs.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/download.h"
+#include "download/http.h"
+#include "download/net.h"
+#include "download/os_file.h"
+#include "download/os_socket.h"
+#include "download/segments.h"
+#include "download/task_param.h"
+
+namespace zorv::download {
+
+// Process-wide reconnect settings: attempts per connection and the wait
+// between them.  Tests shorten the wait.
+struct RetryPolicy {
+    int count = 999;
+    int waitMs = 5000;
+};
+RetryPolicy CurrentRetryPolicy();
+void SetRetryPolicy(const RetryPolicy& policy);
+
+// Number of tasks whose master thread has started and not yet ended.
+int LiveTaskCount();
+
+// For an EventCallback answering EV_TARGET_EXISTS with 2: sets the target
+// path of the task with that identifier.  False when there is no such task
+// or the path does not fit the target buffer.
+bool ChangeTargetPath(int32_t task, const std::string& path);
+
+// Queue messages.
+enum : int32_t {
+    MSG_IDLE = 0,
+    MSG_QUIT = 1,
+    MSG_SHUTDOWN = 2,
+    MSG_START_CONNECTION = 4,
+    MSG_STATUS_TEXT = 9,
+    MSG_ALL_DONE = 18,
+    MSG_START_UPLOAD = 19,
+    MSG_UPLOAD_DONE = 20,
+    MSG_CALLBACK = 21,
+};
+
+// A status text never delivered.
+constexpr int32_t kHiddenLevel = 0x1001;
+
+struct StatusMessage {
+    int32_t level = 0;
+    std::string timeStamp;
+    std::string text;
+};
+
+struct TaskEvent {
+    int32_t tag = 0;
+    int32_t code = MSG_IDLE;
+    int32_t a = 0, b = 0, c = 0, d = 0;
+    std::shared_ptr<StatusMessage> status;  // MSG_STATUS_TEXT only
+};
+
+inline TaskEvent Message(int32_t code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+    TaskEvent event;
+    event.code = code;
+    event.a = a;
+    event.b = b;
+    event.c = c;
+    event.d = d;
+    return event;
+}
+
+// First in, first out; posting is refused while closing or after the queue
+// stopped running.
+class EventQueue {
+public:
+    bool Post(TaskEvent event);
+    // Waits up to waitMs for an event; MSG_IDLE when none came.
+    TaskEvent Take(int waitMs);
+    // Closes the queue, discards what is pending, queues MSG_QUIT and closes it for good.
+    void Shutdown();
+    void Stop();
+    size_t Pending();
+
+private:
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::deque<TaskEvent> events_;
+    bool running_ = true;
+    bool closing_ = false;
+};
+
+struct TaskConfig {
+    int32_t flags = 0;
+    int32_t connectionCount = 1;
+    int32_t speedLimit = 0;
+    int32_t connectTimeoutMs = 20000;
+    int32_t sendTimeoutMs = 20000;
+    int32_t receiveTimeoutMs = 20000;
+    int32_t stopWaitMs = 1000;
+    int32_t blockSize = BUFFER_SIZE;
+    zorv::StatusCallback statusCallback;
+    zorv::EventCallback eventCallback;
+    // Mode 0x3000: no thread runs and status texts are delivered at once.
+    bool NoThreads() const { return (flags & 0x3000) == 0x3000; }
+};
+
+class DownloadTask;
+
+struct Connection {
+    int32_t id = 0;
+    bool first = false;            // the task's first connection (no segment yet)
+    int32_t further = 0;           // first connection: further connections to ask for
+    std::thread thread;            // joined by the master thread
+    std::atomic<int> run{1};       // 1 running, 0 asked to end, -1 ended
+    std::atomic<bool> reported{false};  // EV_CONNECTION_ENDED/FAILED sent
+    std::mutex lock;               // guards the socket handle against a forced shutdown
+    os::Socket socket;
+    int32_t segment = -1;          // index in the segment table; guarded by the task lock
+    std::atomic<int64_t> received{0};
+    std::vector<char> buffer;
+    HttpResponseInfo response;
+    bool segmentAnnounced = false;  // EV_SEGMENT_STARTED sent
+};
+
+// The cell of a Download object and the master threads its tasks ran on.
+struct TaskCell {
+    std::mutex lock;
+    std::shared_ptr<DownloadTask> task;
+    bool closed = false;  // the object is being destroyed: no task starts any more
+    struct Master {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> exited;
+    };
+    std::vector<Master> masters;
+};
+
+class DownloadTask : public std::enable_shared_from_this<DownloadTask> {
+public:
+    int32_t id = 0;
+    std::atomic<int> state{1};
+    std::atomic<bool> stopFlag{false};
+    std::atomic<bool> stopping{false};
+    TaskConfig config;
+    std::weak_ptr<TaskCell> cell;
+
+    // Counter lock: total length and bytes received.
+    std::mutex counterLock;
+    int32_t totalLength = 0;
+    int64_t receivedBytes = 0;
+
+    // Task lock: request data, address, target path, segment table.
+    std::mutex taskLock;
+    RequestData request;
+    std::string dotted;        // address and port every connection connects to
+    uint16_t connectPort = 0;
+    std::string targetPath;
+    SegmentTable table;
+
+    // Connection-list lock: the list and its counts.
+    std::mutex listLock;
+    std::vector<std::shared_ptr<Connection>> connections;
+    int running = 0;
+    int started = 0;
+    bool finishing = false;  // MSG_ALL_DONE queued: no connection starts any more
+
+    std::atomic<int32_t> speedShare{0};
+    std::atomic<bool> fileLengthSent{false};
+    EventQueue queue;
+
+    // File lock: shared while bytes are copied into the view, exclusive to close it.
+    std::shared_mutex fileLock;
+    std::unique_ptr<os::MappedFile> file;
+    bool viewClosed = false;
+
+    // --- used by the commands and the threads ---
+    bool Running() const { return state.load() == 1 && !stopFlag.load(); }
+    StopSignals Signals(const Connection& connection) const { return StopSignals{&stopFlag, &connection.run}; }
+    void Status(int32_t connection, int32_t level, const std::string& text);
+    void Event(int32_t code, int32_t connection, int32_t value1, int32_t value2);
+    void AddReceived(Connection& connection, int bytes);
+    int32_t TotalLength();
+    void SetTotalLength(int32_t length);
+    std::optional<std::string> ResumeData();
+    bool WriteAt(int64_t offset, const char* data, size_t size);
+};
+
+// Runs the master thread of a task (firstCount = connections to open first).
+void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount);
+
+// Stops a task: asks every connection to end, waits up to StopWaitMs,
+// records the resume data and queues MSG_ALL_DONE.
+std::optional<std::string> StopRunningTask(DownloadTask& task);
+
+// The worker of one HTTP connection.
+void RunHttpConnection(std::shared_ptr<DownloadTask> task, std::shared_ptr<Connection> connection);
+
+// Identifiers handed to the callbacks.
+int32_t NextConnectionId();
+int32_t NextTaskId();
+
+void RegisterTask(const std::shared_ptr<DownloadTask>& task);
+void UnregisterTask(int32_t id);
+
+}  // namespace zorv::download

@@ -1,0 +1,375 @@
+// The engine end to end against the scripted loopback server: the bytes on
+// the wire, the file on disk, the events and the status texts.
+#include "engine_harness.h"
+
+namespace zorv::download::testing {
+namespace {
+
+using zorv::testing::Body;
+using zorv::testing::Framing;
+using zorv::testing::HttpTestServer;
+using zorv::testing::Redirect;
+using zorv::testing::Reply;
+using zorv::testing::Status;
+
+class EngineTransfer : public EngineTest {};
+
+TEST_F(EngineTransfer, OneConnectionSendsTheDirectRequestAndFillsTheFile) {
+    HttpTestServer server;
+    std::string body = Pattern(30000);
+    server.Route("/files/zorv.exe", Body(body));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/files/zorv.exe"), folder.File("zorv.exe"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+
+    std::vector<std::string> requests = server.RawRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], DirectRequest("/files/zorv.exe", server.HostPort(), "http://" + server.HostPort() + "/files"));
+    EXPECT_EQ(ReadWhole(folder.File("zorv.exe")), body);
+
+    std::vector<int32_t> codes = recorder.Codes();
+    ASSERT_GE(codes.size(), 5u);
+    EXPECT_EQ(codes[0], EV_CONNECTION_STARTED);
+    EXPECT_EQ(codes[1], EV_SEGMENT_STARTED);
+    EXPECT_EQ(codes[2], EV_FILE_LENGTH);
+    EXPECT_EQ(codes[3], EV_BYTES_RECEIVED);
+    EXPECT_EQ(codes[codes.size() - 2], EV_CONNECTION_ENDED);
+    EXPECT_EQ(codes.back(), EV_TASK_FINISHED);
+    EXPECT_EQ(recorder.Count(EV_TASK_FINISHED), 1);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_STARTED), 1);
+    EXPECT_EQ(recorder.Last(EV_SEGMENT_STARTED).value1, 0);
+    EXPECT_EQ(recorder.Last(EV_SEGMENT_STARTED).value2, 30000);
+    EXPECT_EQ(recorder.Last(EV_FILE_LENGTH).value1, 30000);
+    EXPECT_EQ(recorder.BytesReported(), 30000);
+    EXPECT_EQ(recorder.Last(EV_CONNECTION_ENDED).value1, 30000);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 30000);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).connection, 0);
+    EXPECT_EQ(GetDownloadedLength(download), 0);
+
+    std::string address = "127.0.0.1:" + std::to_string(server.Port());
+    EXPECT_TRUE(recorder.HasStatus("正在解析域名 [127.0.0.1]", LEVEL_INFO));
+    EXPECT_TRUE(recorder.HasStatus("正在连接 [" + address + "]", LEVEL_INFO));
+    EXPECT_TRUE(recorder.HasStatus("连接 [" + address + "]成功", LEVEL_INFO));
+    EXPECT_TRUE(recorder.HasStatus(requests[0], LEVEL_SENT));
+    std::vector<std::string> heads = recorder.Texts(LEVEL_RECEIVED);
+    ASSERT_EQ(heads.size(), 1u);
+    EXPECT_EQ(heads[0].rfind("HTTP/1.1 200 OK\r\nContent-Length: 30000\r\n", 0), 0u);
+    EXPECT_EQ(heads[0].substr(heads[0].size() - 4), "\r\n\r\n");
+    EXPECT_TRUE(recorder.Texts(LEVEL_ERROR).empty());
+    for (const StatusRecord& status : recorder.Statuses()) EXPECT_NE(status.timeStamp.find("年"), std::string::npos);
+}
+
+TEST_F(EngineTransfer, SeveralConnectionsFetchTheirSegmentsWithRangeRequests) {
+    HttpTestServer server;
+    std::string body = Pattern(200000);
+    server.Route("/big.bin", Body(body));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    TaskParam param = ParamFor(server.Url("/big.bin"), folder.File("big.bin"), recorder);
+    param.ConnectionCount = 3;
+    ASSERT_TRUE(StartTask(download, param));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_EQ(ReadWhole(folder.File("big.bin")), body);
+    std::vector<std::string> requests = server.RawRequests();
+    ASSERT_EQ(requests.size(), 3u);
+    std::string host = server.HostPort();
+    std::string referer = "http://" + host;
+    EXPECT_EQ(requests[0], DirectRequest("/big.bin", host, referer));
+    std::vector<std::string> ranged(requests.begin() + 1, requests.end());
+    std::sort(ranged.begin(), ranged.end());
+    EXPECT_EQ(ranged[0], DirectRequest("/big.bin", host, referer, "Range: bytes=133332-\r\n"));
+    EXPECT_EQ(ranged[1], DirectRequest("/big.bin", host, referer, "Range: bytes=66666-\r\n"));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_STARTED), 3);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 3);
+    EXPECT_EQ(recorder.Count(EV_FILE_LENGTH), 1);
+    EXPECT_EQ(recorder.BytesReported() >= 200000, true);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 200000);
+    EXPECT_TRUE(recorder.HasStatus("连接[127.0.0.1:" + std::to_string(server.Port()) + "]成功", LEVEL_INFO));
+}
+
+TEST_F(EngineTransfer, SmallFileUsesOneConnectionWhateverIsAsked) {
+    HttpTestServer server;
+    server.Route("/s.bin", Body(Pattern(20479)));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    TaskParam param = ParamFor(server.Url("/s.bin"), folder.File("s.bin"), recorder);
+    param.ConnectionCount = 4;
+    ASSERT_TRUE(StartTask(download, param));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_STARTED), 1);
+    EXPECT_EQ(ReadWhole(folder.File("s.bin")), Pattern(20479));
+}
+
+TEST_F(EngineTransfer, ProxyFormIsByteExact) {
+    HttpTestServer proxy;
+    proxy.Route("http://dl.example.invalid/pub/zorv.exe", Body("through the proxy"));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    TaskParam param = ParamFor("http://dl.example.invalid/pub/zorv.exe", folder.File("zorv.exe"), recorder);
+    param.Proxy = proxy.HostPort();
+    ASSERT_TRUE(StartTask(download, param));
+    ASSERT_TRUE(recorder.WaitFinished());
+    std::vector<std::string> requests = proxy.RawRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0],
+              "GET http://dl.example.invalid/pub/zorv.exe HTTP/1.1\r\n"
+              "Host: dl.example.invalid\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+              "Proxy-Connection: Keep-Alive\r\n\r\n");
+    EXPECT_TRUE(recorder.HasStatus("正在连接代理服务器 [127.0.0.1:" + std::to_string(proxy.Port()) + "]", LEVEL_INFO));
+    EXPECT_EQ(ReadWhole(folder.File("zorv.exe")), "through the proxy");
+}
+
+TEST_F(EngineTransfer, PathWithSpacesAndCrLfInParametersAreCleaned) {
+    HttpTestServer server;
+    server.Route("/a%20b/c%20d.exe", Body("spaced"));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    TaskParam param = ParamFor(server.Url("/a b/c d.exe\r\n"), folder.File("c\r\nd.exe"), recorder);
+    ASSERT_TRUE(StartTask(download, param));
+    ASSERT_TRUE(recorder.WaitFinished());
+    ASSERT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(server.Requests()[0].target, "/a%20b/c%20d.exe");
+    EXPECT_EQ(ReadWhole(folder.File("cd.exe")), "spaced");
+}
+
+TEST_F(EngineTransfer, HeadSplitOverSeveralSendsIsAssembled) {
+    HttpTestServer server;
+    Reply reply = Body(Pattern(5000));
+    reply.headCuts = {3, 12, 30, 31};
+    server.Route("/split.bin", reply);
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/split.bin"), folder.File("split.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_EQ(ReadWhole(folder.File("split.bin")), Pattern(5000));
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 5000);
+}
+
+TEST_F(EngineTransfer, HeadLongerThanItsBufferFailsTheConnectionWithoutRetry) {
+    HttpTestServer server;
+    Reply reply;
+    reply.raw = "HTTP/1.1 200 OK\r\nX-Filler: " + std::string(5000, 'f') + "\r\nContent-Length: 3\r\n\r\nabc";
+    server.Route("/long.bin", reply);
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/long.bin"), folder.File("long.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_TRUE(recorder.HasStatus("HTTP返回头部信息过长", LEVEL_ERROR));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+    EXPECT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("long.bin")));
+}
+
+TEST_F(EngineTransfer, AnswerWithoutLengthEndsWithNoFileSize) {
+    for (Framing framing : {Framing::CloseDelimited, Framing::Chunked}) {
+        HttpTestServer server;
+        Reply reply = Body(Pattern(3000));
+        reply.framing = framing;
+        server.Route("/nolength.bin", reply);
+        ScratchFolder folder;
+        Recorder recorder;
+        Download download;
+        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/nolength.bin"), folder.File("n.bin"), recorder)));
+        ASSERT_TRUE(recorder.WaitFinished());
+        EXPECT_TRUE(recorder.HasStatus("无法获得文件大小", LEVEL_ERROR));
+        EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+        EXPECT_EQ(recorder.Count(EV_FILE_LENGTH), 0);
+        EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, -1);
+        EXPECT_FALSE(std::filesystem::exists(folder.File("n.bin")));
+    }
+}
+
+TEST_F(EngineTransfer, ZeroLengthCannotBeMapped) {
+    HttpTestServer server;
+    server.Route("/empty.bin", Body(""));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/empty.bin"), folder.File("e.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_TRUE(recorder.HasStatus(
+        "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在", LEVEL_ERROR));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 0);
+}
+
+TEST_F(EngineTransfer, RelativeRedirectKeepsHostAndCarriesTheCookie) {
+    HttpTestServer server;
+    server.Route("/dir/a.exe", Redirect(302, "b.exe", {"Set-Cookie: sid=42; path=/"}));
+    server.Route("/dir/b.exe", Body("redirected"));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/dir/a.exe"), folder.File("a.exe"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    std::vector<std::string> requests = server.RawRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    std::string host = server.HostPort();
+    EXPECT_EQ(requests[0], DirectRequest("/dir/a.exe", host, "http://" + host + "/dir"));
+    EXPECT_EQ(requests[1], DirectRequest("/dir/b.exe", host, "http://" + host, "Cookie: sid=42\r\n"));
+    EXPECT_TRUE(recorder.HasStatus("重定向到 [b.exe]", LEVEL_ERROR));
+    EXPECT_EQ(ReadWhole(folder.File("a.exe")), "redirected");
+    EXPECT_EQ(server.ConnectionsAccepted(), 2);
+}
+
+TEST_F(EngineTransfer, RedirectLoopStopsAfterTenInARow) {
+    HttpTestServer server;
+    server.Route("/loop", Redirect(302, "/loop"));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/loop"), folder.File("loop.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_EQ(server.RequestCount(), 11u);
+    EXPECT_TRUE(recorder.HasStatus("COOKIE过长或获得重定向信息错误或不支持的协议", LEVEL_ERROR));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+}
+
+TEST_F(EngineTransfer, RedirectToOtherSchemeOrWithoutLocationFails) {
+    struct Case {
+        Reply reply;
+        const char* text;
+    } cases[] = {
+        {Redirect(301, "ftp://files.example/zorv.exe"), "COOKIE过长或获得重定向信息错误或不支持的协议"},
+        {Status(302), "获得重定向信息错误"},
+        {Status(404, "missing"), "出现错误"},
+        {Status(403), "出现错误"},
+        {Status(500), "暂时不支持的返回, 返回号[500]"},
+    };
+    for (const Case& c : cases) {
+        HttpTestServer server;
+        server.Route("/x.exe", c.reply);
+        ScratchFolder folder;
+        Recorder recorder;
+        Download download;
+        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/x.exe"), folder.File("x.exe"), recorder)));
+        ASSERT_TRUE(recorder.WaitFinished());
+        EXPECT_TRUE(recorder.HasStatus(c.text, LEVEL_ERROR)) << c.text;
+        EXPECT_EQ(server.RequestCount(), 1u) << c.text;
+        EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1) << c.text;
+    }
+}
+
+TEST_F(EngineTransfer, CloseInTheMiddleIsContinuedWithARangeRequest) {
+    HttpTestServer server;
+    std::string body = Pattern(60000);
+    Reply cut = Body(body);
+    cut.closeAtBodyByte = 30000;
+    server.RouteOnce("/mid.bin", cut);
+    server.Route("/mid.bin", Body(body));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/mid.bin"), folder.File("mid.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    std::vector<zorv::testing::Request> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].Header("Range"), "bytes=30000-");
+    EXPECT_EQ(ReadWhole(folder.File("mid.bin")), body);
+    EXPECT_TRUE(recorder.HasStatus("有错误发生", LEVEL_ERROR));
+    EXPECT_TRUE(recorder.HasStatus("等待0秒后重试", LEVEL_INFO));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 1);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 60000);
+}
+
+TEST_F(EngineTransfer, ServerIgnoringRangeOnReconnectIsRefusedAndNothingIsWrittenFromIt) {
+    HttpTestServer server;
+    std::string body = Pattern(60000);
+    Reply cut = Body(body);
+    cut.closeAtBodyByte = 30000;
+    server.RouteOnce("/ign.bin", cut);
+    Reply whole = Body(std::string(60000, 'X'));
+    whole.ignoreRange = true;
+    server.Route("/ign.bin", whole);
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/ign.bin"), folder.File("ign.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_EQ(server.RequestCount(), 2u);
+    EXPECT_TRUE(recorder.HasStatus("出现错误", LEVEL_ERROR));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+    std::string file = ReadWhole(folder.File("ign.bin"));
+    ASSERT_EQ(file.size(), 60000u);
+    EXPECT_EQ(file.substr(0, 30000), body.substr(0, 30000));
+    EXPECT_EQ(file.substr(30000), std::string(30000, '\0'));
+}
+
+TEST_F(EngineTransfer, WholeFileWithAnotherLengthOnARangeRequestIsAlsoRefused) {
+    HttpTestServer server;
+    std::string body = Pattern(60000);
+    Reply cut = Body(body);
+    cut.closeAtBodyByte = 30000;
+    server.RouteOnce("/changed.bin", cut);
+    Reply other = Body(std::string(45000, 'Y'));  // a 200 of another length
+    other.ignoreRange = true;
+    server.Route("/changed.bin", other);
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/changed.bin"), folder.File("c.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    std::string file = ReadWhole(folder.File("c.bin"));
+    ASSERT_EQ(file.size(), 60000u);
+    EXPECT_EQ(file.substr(0, 30000), body.substr(0, 30000));
+    EXPECT_EQ(file.substr(30000), std::string(30000, '\0'));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+}
+
+TEST_F(EngineTransfer, StalledTransferReconnectsAndContinuesWithARange) {
+    HttpTestServer server;
+    std::string body = Pattern(50000);
+    Reply stalled = Body(body);
+    stalled.pauseAtBodyByte = 25000;
+    stalled.pauseMs = 1500;
+    server.RouteOnce("/stall.bin", stalled);
+    server.Route("/stall.bin", Body(body));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    TaskParam param = ParamFor(server.Url("/stall.bin"), folder.File("stall.bin"), recorder);
+    param.ReceiveTimeoutMs = 200;
+    ASSERT_TRUE(StartTask(download, param));
+    ASSERT_TRUE(recorder.WaitFinished());
+    std::vector<zorv::testing::Request> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].Header("Range"), "bytes=25000-");
+    EXPECT_TRUE(recorder.HasStatus("接收数据超时", LEVEL_ERROR));
+    EXPECT_EQ(ReadWhole(folder.File("stall.bin")), body);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 50000);
+}
+
+TEST_F(EngineTransfer, RefusedConnectIsRetriedUntilAttemptsRunOut) {
+    uint16_t port = 0;
+    {
+        os::Socket probe = os::ListenLoopback(port);  // a port that nobody listens on afterwards
+    }
+    SetRetryPolicy(RetryPolicy{2, 20});
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    std::string address = "127.0.0.1:" + std::to_string(port);
+    ASSERT_TRUE(StartTask(download, ParamFor("http://" + address + "/x.exe", folder.File("x.exe"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    std::vector<std::string> errors = recorder.Texts(LEVEL_ERROR);
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), "连接 [" + address + "]失败"), 3);
+    std::vector<std::string> infos = recorder.Texts(LEVEL_INFO);
+    EXPECT_EQ(std::count(infos.begin(), infos.end(), "等待0秒后重试"), 2);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 0);
+}
+
+}  // namespace
+}  // namespace zorv::download::testing

@@ -1,0 +1,226 @@
+#include "download/http.h"
+
+#include <gtest/gtest.h>
+
+namespace zorv::download {
+namespace {
+
+RequestData Direct() {
+    SplitUrlResult split = SplitUrl("http://dl.example.com:8080/files/zorv.exe");
+    return InitialRequestData("http://dl.example.com:8080/files/zorv.exe", split, "", "");
+}
+
+TEST(HttpRequest, DirectFormIsByteExact) {
+    std::optional<std::string> request = BuildRequest(Direct(), "");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(*request,
+              "GET /files/zorv.exe HTTP/1.1\r\n"
+              "Host: dl.example.com:8080\r\n"
+              "Accept: */*\r\n"
+              "Referer: http://dl.example.com:8080/files\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+              "Pragma: no-cache\r\n"
+              "Cache-Control: no-cache\r\n"
+              "Connection: close\r\n\r\n");
+}
+
+TEST(HttpRequest, ExtraLineSitsBeforePragmaAndSpacesAreEncoded) {
+    RequestData data = Direct();
+    data.path = "/my files/a b.exe";
+    data.referer = "http://elsewhere/";
+    std::optional<std::string> request = BuildRequest(data, RangeLine(33333));
+    ASSERT_TRUE(request);
+    EXPECT_EQ(*request,
+              "GET /my%20files/a%20b.exe HTTP/1.1\r\n"
+              "Host: dl.example.com:8080\r\n"
+              "Accept: */*\r\n"
+              "Referer: http://elsewhere/\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+              "Range: bytes=33333-\r\n"
+              "Pragma: no-cache\r\n"
+              "Cache-Control: no-cache\r\n"
+              "Connection: close\r\n\r\n");
+}
+
+TEST(HttpRequest, ProxyFormCarriesWholeUrlAndNoAcceptRefererOrPragma) {
+    std::string url = "http://dl.example.com/zorv.exe";
+    RequestData data = InitialRequestData(url, SplitUrl(url), "10.0.0.1:3128", "http://ref/");
+    EXPECT_EQ(data.path, url);
+    std::optional<std::string> request = BuildRequest(data, "");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(*request,
+              "GET http://dl.example.com/zorv.exe HTTP/1.1\r\n"
+              "Host: dl.example.com\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+              "Proxy-Connection: Keep-Alive\r\n\r\n");
+    // A range request through the proxy keeps its Range line.
+    std::optional<std::string> ranged = BuildRequest(data, RangeLine(7));
+    ASSERT_TRUE(ranged);
+    EXPECT_NE(ranged->find("User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
+                           "Range: bytes=7-\r\nProxy-Connection: Keep-Alive\r\n\r\n"),
+              std::string::npos);
+}
+
+TEST(HttpRequest, RequestThatDoesNotFitItsBufferIsRefusedNotCut) {
+    RequestData data = Direct();
+    data.path = "/" + std::string(700, 'p');
+    EXPECT_TRUE(BuildRequest(data, "").has_value());
+    data.referer = std::string(300, 'r');
+    EXPECT_FALSE(BuildRequest(data, "").has_value());
+    data.referer.clear();
+    data.path = "/" + std::string(1100, 'p');
+    EXPECT_FALSE(BuildRequest(data, "").has_value());
+    // Spaces grow to three bytes each: 400 of them no longer fit.
+    data.path = "/" + std::string(400, ' ');
+    EXPECT_FALSE(BuildRequest(data, "").has_value());
+}
+
+TEST(HttpRequest, DefaultRefererIsUrlUpToItsLastSlash) {
+    EXPECT_EQ(DefaultReferer("http://h/a/b.exe"), "http://h/a");
+    EXPECT_EQ(DefaultReferer("http://h/"), "http://h");
+    EXPECT_EQ(DefaultReferer("http://h/" + std::string(1100, 'x') + "/y"), "");
+    std::string url = "http://h/z.exe";
+    EXPECT_EQ(InitialRequestData(url, SplitUrl(url), "", "given").referer, "given");
+}
+
+TEST(HttpHead, FoundFromEarliestVersionToEmptyLine) {
+    std::string bytes = "junkHTTP/1.0 200 OK\r\nA: b\r\n\r\nbody";
+    std::optional<HeadSpan> span = FindHead(bytes.data(), bytes.size());
+    ASSERT_TRUE(span);
+    EXPECT_EQ(span->begin, 4u);
+    EXPECT_EQ(bytes.substr(span->end), "body");
+    std::string partial = "HTTP/1.1 200 OK\r\nA: b\r\n\r";
+    EXPECT_FALSE(FindHead(partial.data(), partial.size()));
+    std::string noVersion = "HTTP/2 200\r\n\r\n";
+    EXPECT_FALSE(FindHead(noVersion.data(), noVersion.size()));
+    // Only the bytes received count, not what lies behind them.
+    EXPECT_FALSE(FindHead(bytes.data(), 25));
+}
+
+TEST(HttpHead, OkAnswerGivesLengthAndHeaderValues) {
+    HttpResponseInfo info = ParseHead(
+        "HTTP/1.1 200 OK\r\nServer: tiny\r\nContent-length: 1234\r\nContent-Type: application/x\r\n"
+        "Set-Cookie: a=1; path=/\r\nAccept-Ranges: bytes\r\nConnection: close\r\n"
+        "Content-Disposition: attachment; filename=\"setup.exe\"\r\n\r\n");
+    EXPECT_EQ(info.status, 200);
+    EXPECT_EQ(info.contentLength, 1234);
+    EXPECT_EQ(info.server, "tiny");
+    EXPECT_EQ(info.contentType, "application/x");
+    EXPECT_EQ(info.setCookie, "a=1; path=/");
+    EXPECT_EQ(info.acceptRanges, "bytes");
+    EXPECT_EQ(info.connection, "close");
+    EXPECT_EQ(info.disposition, "attachment; filename=\"setup.exe\"\r");
+    EXPECT_EQ(DispositionFileName(info.disposition), "setup.exe");
+}
+
+TEST(HttpHead, LengthMissingOrOnOtherStatusesIsUnknown) {
+    EXPECT_EQ(ParseHead("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n").contentLength, -1);
+    HttpResponseInfo partial = ParseHead(
+        "HTTP/1.1 206 Partial Content\r\nContent-Length: 10\r\nContent-Range: bytes 90-99/100\r\nVia: p\r\n\r\n");
+    EXPECT_EQ(partial.status, 206);
+    EXPECT_EQ(partial.contentLength, -1);
+    EXPECT_EQ(partial.rangeStart, 90);
+    EXPECT_EQ(partial.via, "p");
+    HttpResponseInfo missing = ParseHead("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\nServer: x\r\n\r\n");
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.contentLength, -1);
+    EXPECT_EQ(missing.server, "");
+}
+
+TEST(HttpHead, RedirectGivesLocationAndEmptyLocationCountsAsNone) {
+    HttpResponseInfo info = ParseHead("HTTP/1.1 302 Found\r\nLocation: b.exe\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(info.status, 302);
+    EXPECT_TRUE(info.hasLocation);
+    EXPECT_EQ(info.location, "b.exe");
+    EXPECT_EQ(info.contentLength, 0);
+    EXPECT_FALSE(ParseHead("HTTP/1.1 301 Moved\r\nLocation: \r\n\r\n").hasLocation);
+}
+
+TEST(HttpHead, DispositionNameQuotedOrBare) {
+    EXPECT_EQ(DispositionFileName("attachment; filename=plain.exe\r"), "plain.exe");
+    EXPECT_EQ(DispositionFileName("attachment; filename=\"a b.exe\"; size=3\r"), "a b.exe");
+    EXPECT_EQ(DispositionFileName("inline\r"), "");
+}
+
+HttpResponseInfo Moved(const std::string& location, const std::string& cookie = "") {
+    HttpResponseInfo info;
+    info.status = 302;
+    info.location = location;
+    info.hasLocation = true;
+    info.setCookie = cookie;
+    return info;
+}
+
+TEST(HttpRedirect, RelativeLocationReplacesLastPathPart) {
+    RequestData data = Direct();
+    data.path = "/dir/a.exe";
+    ASSERT_TRUE(ApplyRedirect(data, Moved("b.exe", "sid=42; path=/")));
+    EXPECT_EQ(data.path, "/dir/b.exe");
+    EXPECT_EQ(data.host, "dl.example.com:8080");
+    EXPECT_EQ(data.port, 8080);
+    EXPECT_EQ(data.referer, "http://dl.example.com:8080");
+    EXPECT_EQ(data.extra, "Cookie: sid=42\r\n");
+    // A later redirect without a cookie keeps the one set before.
+    ASSERT_TRUE(ApplyRedirect(data, Moved("c.exe")));
+    EXPECT_EQ(data.path, "/dir/c.exe");
+    EXPECT_EQ(data.extra, "Cookie: sid=42\r\n");
+}
+
+TEST(HttpRedirect, LocationFromTheRootIsNotJoinedToTheFolder) {
+    RequestData data = Direct();
+    data.path = "/dir/a.exe";
+    ASSERT_TRUE(ApplyRedirect(data, Moved("/other/b.exe")));
+    EXPECT_EQ(data.path, "/other/b.exe");
+    EXPECT_EQ(data.referer, "http://dl.example.com:8080/other");
+}
+
+TEST(HttpRedirect, AbsoluteLocationMovesHostAndPort) {
+    RequestData data = Direct();
+    ASSERT_TRUE(ApplyRedirect(data, Moved("http://mirror.example.net:81/pub/zorv.exe")));
+    EXPECT_EQ(data.host, "mirror.example.net:81");
+    EXPECT_EQ(data.port, 81);
+    EXPECT_EQ(data.path, "/pub/zorv.exe");
+    EXPECT_EQ(data.referer, "http://mirror.example.net:81/pub");
+    // Without a port the new host is asked on the HTTP port, not the old one.
+    ASSERT_TRUE(ApplyRedirect(data, Moved("http://cdn.example.org/z.exe")));
+    EXPECT_EQ(data.port, 80);
+    EXPECT_EQ(data.host, "cdn.example.org");
+}
+
+TEST(HttpRedirect, ThroughProxyPathsStayWholeUrls) {
+    std::string url = "http://h.example/dir/a.exe";
+    RequestData data = InitialRequestData(url, SplitUrl(url), "proxy:8000", "");
+    ASSERT_TRUE(ApplyRedirect(data, Moved("b.exe")));
+    EXPECT_EQ(data.path, "http://h.example/dir/b.exe");
+    ASSERT_TRUE(ApplyRedirect(data, Moved("http://x.example/y/z.exe")));
+    EXPECT_EQ(data.path, "http://x.example/y/z.exe");
+    EXPECT_EQ(data.host, "x.example");
+}
+
+TEST(HttpRedirect, RefusedRedirectsLeaveTheRequestUnchanged) {
+    RequestData data = Direct();
+    RequestData before = data;
+    EXPECT_FALSE(ApplyRedirect(data, Moved("ftp://files.example/zorv.exe")));
+    EXPECT_FALSE(ApplyRedirect(data, Moved("https://secure.example/zorv.exe")));
+    EXPECT_FALSE(ApplyRedirect(data, Moved("http://no-slash.example")));
+    EXPECT_FALSE(ApplyRedirect(data, Moved("b.exe", std::string(4087, 'c'))));
+    EXPECT_FALSE(ApplyRedirect(data, Moved("")));
+    EXPECT_EQ(data.path, before.path);
+    EXPECT_EQ(data.host, before.host);
+    EXPECT_EQ(data.extra, "");
+    // A cookie of exactly the limit is carried.
+    EXPECT_TRUE(ApplyRedirect(data, Moved("b.exe", std::string(4086, 'c') + "; path=/")));
+    EXPECT_EQ(data.extra.size(), 4086u + 10u);
+}
+
+TEST(HttpProxy, SplitAtLastColonWithDefaultPort) {
+    HostPort plain = SplitProxy("proxy.local");
+    EXPECT_EQ(plain.host, "proxy.local");
+    EXPECT_EQ(plain.port, 80);
+    HostPort withPort = SplitProxy("10.1.2.3:3128");
+    EXPECT_EQ(withPort.host, "10.1.2.3");
+    EXPECT_EQ(withPort.port, 3128);
+}
+
+}  // namespace
+}  // namespace zorv::download

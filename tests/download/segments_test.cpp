@@ -1,0 +1,138 @@
+#include "download/segments.h"
+
+#include <gtest/gtest.h>
+
+namespace zorv::download {
+namespace {
+
+TEST(SegmentTable, SmallFileIsOneSegmentWhateverIsWanted) {
+    SegmentTable table = BuildSegmentTable(10000, 0, 4);
+    EXPECT_EQ(table.count, 1);
+    EXPECT_EQ(table.capacity, 10);
+    EXPECT_EQ(table.segments[0].length, 10000);
+    EXPECT_EQ(static_cast<int>(table.segments.size()), 10);
+}
+
+TEST(SegmentTable, LastSegmentTakesTheRemainder) {
+    SegmentTable table = BuildSegmentTable(100000, 0, 3);
+    ASSERT_EQ(table.count, 3);
+    EXPECT_EQ(table.segments[0].start, 0);
+    EXPECT_EQ(table.segments[1].start, 33333);
+    EXPECT_EQ(table.segments[2].start, 66666);
+    EXPECT_EQ(table.segments[0].length, 33333);
+    EXPECT_EQ(table.segments[1].length, 33333);
+    EXPECT_EQ(table.segments[2].length, 33334);
+    EXPECT_EQ(BuildSegmentTable(1000000, 0, 11).capacity, 20);
+}
+
+TEST(SegmentAllocator, FreeSegmentsFirstThenSplitOfLargestRemainder) {
+    SegmentTable table = BuildSegmentTable(300000, 0, 2);
+    table.segments[0].taken = 1;
+    EXPECT_EQ(AllocateSegment(table), 1);
+    // Everything taken: the largest remainder is halved (earlier one on a tie).
+    table.segments[0].done = 100000;  // remainder 50000
+    table.segments[1].done = 49999;   // remainder 100001
+    EXPECT_EQ(AllocateSegment(table), 2);
+    const Segment& old = table.segments[1];
+    const Segment& added = table.segments[2];
+    EXPECT_EQ(old.length - old.done, 50001);
+    EXPECT_EQ(old.split, 1);
+    EXPECT_EQ(added.length, 50000);
+    EXPECT_EQ(added.start, old.start + old.done + 50001);
+    EXPECT_EQ(added.taken, 1);
+    EXPECT_EQ(added.start + added.length, 300000);
+}
+
+TEST(SegmentAllocator, RemainderBelowTwoBuffersIsNotSplit) {
+    SegmentTable table = BuildSegmentTable(40959 + 20480, 0, 1);
+    table.segments[0].taken = 1;
+    table.segments[0].done = 20480;  // remainder 40959
+    EXPECT_EQ(AllocateSegment(table), -2);
+    table.segments[0].done = 20479;  // remainder 40960
+    EXPECT_EQ(AllocateSegment(table), 1);
+    SegmentTable empty;
+    EXPECT_EQ(AllocateSegment(empty), -1);
+}
+
+TEST(SegmentAllocator, GrowsCapacityInTens) {
+    SegmentTable table = BuildSegmentTable(10000000, 0, 10);
+    for (Segment& segment : table.segments) segment.taken = 1;
+    EXPECT_EQ(AllocateSegment(table), 10);
+    EXPECT_EQ(table.capacity, 20);
+    EXPECT_EQ(table.count, 11);
+    EXPECT_EQ(TakeFreeSegment(table), -1);
+    EXPECT_EQ(UnfinishedCount(table), 11);
+    table.segments[3].done = table.segments[3].length;
+    EXPECT_EQ(UnfinishedCount(table), 10);
+    EXPECT_EQ(DoneSum(table), table.segments[3].length);
+}
+
+TEST(Crc16, ArcCheckValue) {
+    const char text[] = "123456789";
+    EXPECT_EQ(Crc16Arc(reinterpret_cast<const uint8_t*>(text), 9), 0xBB3D);
+}
+
+ResumeRecord Sample() {
+    ResumeRecord record;
+    record.table = BuildSegmentTable(100000, 0, 3);
+    record.table.segments[0].taken = 1;
+    record.table.segments[0].owner = 77;
+    record.table.segments[0].done = 1234;
+    record.table.segments[2].done = 55;
+    record.host = "dl.example.com:8080";
+    record.path = "/files/zorv.exe";
+    record.referer = "http://dl.example.com:8080/files";
+    record.extraHeader = "Cookie: a=1\r\n";
+    record.dotted = "10.20.30.40";
+    record.port = 8080;
+    record.totalLength = 100000;
+    return record;
+}
+
+TEST(ResumeData, RoundTripKeepsRangesAndRequestAndClearsOwners) {
+    std::optional<std::string> data = WriteResumeData(Sample());
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->size(), 16 + 28 * 10 + 28 + 24 + 16 + 36 + 4 + 20 + 16 + 33 + 14 + 2u);
+    std::optional<ResumeRecord> back = ReadResumeData(*data);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->table.count, 3);
+    EXPECT_EQ(back->table.capacity, 10);
+    EXPECT_EQ(back->table.segments[0].done, 1234);
+    EXPECT_EQ(back->table.segments[0].taken, 0);
+    EXPECT_EQ(back->table.segments[0].owner, 0);
+    EXPECT_EQ(back->table.segments[2].start, 66666);
+    EXPECT_EQ(DoneSum(back->table), 1289);
+    EXPECT_EQ(back->host, "dl.example.com:8080");
+    EXPECT_EQ(back->path, "/files/zorv.exe");
+    EXPECT_EQ(back->referer, "http://dl.example.com:8080/files");
+    EXPECT_FALSE(back->userAgent);
+    EXPECT_EQ(back->extraHeader, "Cookie: a=1\r\n");
+    EXPECT_EQ(back->dotted, "10.20.30.40");
+    EXPECT_EQ(back->port, 8080);
+    EXPECT_EQ(back->totalLength, 100000);
+}
+
+TEST(ResumeData, AnyChangedByteIsRefused) {
+    std::optional<std::string> data = WriteResumeData(Sample());
+    ASSERT_TRUE(data);
+    for (size_t i = 0; i < data->size(); ++i) {
+        std::string changed = *data;
+        changed[i] = static_cast<char>(changed[i] ^ 0x01);
+        EXPECT_FALSE(ReadResumeData(changed)) << "byte " << i;
+    }
+    EXPECT_FALSE(ReadResumeData(data->substr(0, data->size() - 1)));
+    EXPECT_FALSE(ReadResumeData(""));
+}
+
+TEST(ResumeData, DataThatWouldNotFitIsNotWritten) {
+    ResumeRecord record = Sample();
+    record.referer = std::string(1700, 'r');
+    EXPECT_FALSE(WriteResumeData(record));
+    record.referer = std::string(1000, 'r');
+    std::optional<std::string> fits = WriteResumeData(record);
+    ASSERT_TRUE(fits);
+    EXPECT_LE(fits->size(), kResumeLimit);
+}
+
+}  // namespace
+}  // namespace zorv::download
