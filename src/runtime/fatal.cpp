@@ -110,10 +110,10 @@ void ReportRuntimeError(int number, int locationWord1, int locationWord2) {
     RaiseFatalError(number, std::string(RuntimeErrorMessage(number)), locationWord1, locationWord2);
 }
 
+// The size in full: "%lu" of an unsigned long would cut a 64-bit size_t on
+// Windows, where long has 32 bits.
 void FatalAllocationFailure(std::size_t size) {
-    char message[64];
-    std::snprintf(message, sizeof message, "分配 %lu 字节内存失败!", static_cast<unsigned long>(size));
-    FatalRuntimeError(message);
+    FatalRuntimeError("分配 " + std::to_string(size) + " 字节内存失败!");
 }
 
 }  // namespace zorv

@@ -47,7 +47,9 @@ std::string LanguageNames(const Translation* translations, std::size_t count) {
         wchar_t name[256] = {};
         DWORD length = VerLanguageNameW(translations[i].language, name, 256);
         if (!names.empty()) names += ", ";
-        names += GbkFromWide(std::wstring_view(name, std::min<DWORD>(length, 255)));
+        // Some systems count the terminating zero in the result: the name
+        // ends at the first zero either way.
+        names += GbkFromWide(std::wstring_view(name, wcsnlen(name, std::min<DWORD>(length, 255))));
     }
     return LimitedText(names);
 }
