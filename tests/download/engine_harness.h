@@ -94,20 +94,19 @@ public:
     void Attach(TaskParam& param) {
         param.EventCallback = [this](int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t task) {
             if (code == EV_TARGET_EXISTS && onExists) onExists();
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                events_.push_back({code, connection, value1, value2, task});
-                if (code == EV_TASK_FINISHED) ++finished_;
-            }
+            int32_t answer = code == EV_TARGET_EXISTS ? existsAnswer.load() : 0;
+            // Notified under the lock: once a waiter sees EV_TASK_FINISHED the
+            // callback no longer touches the recorder.
+            std::lock_guard<std::mutex> guard(lock_);
+            events_.push_back({code, connection, value1, value2, task});
+            if (code == EV_TASK_FINISHED) ++finished_;
             changed_.notify_all();
-            return code == EV_TARGET_EXISTS ? existsAnswer.load() : 0;
+            return answer;
         };
         param.StatusCallback = [this](int32_t connection, const std::string& stamp, const std::string& text,
                                       int32_t level, int32_t) {
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                statuses_.push_back({connection, stamp, text, level});
-            }
+            std::lock_guard<std::mutex> guard(lock_);
+            statuses_.push_back({connection, stamp, text, level});
             changed_.notify_all();
             return 0;
         };

@@ -48,6 +48,7 @@ TEST_F(EngineCommands, StopEndsTheTaskOnceWithTheBytesWrittenAndKeepsResumeData)
     server.Route("/slow.bin", Trickle(400000));
     ScratchFolder folder;
     Recorder recorder;
+    Recorder next;  // outlives the object, whose threads call it
     Download download;
     ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/slow.bin"), folder.File("slow.bin"), recorder)));
     ASSERT_TRUE(recorder.WaitForBytes(30000));
@@ -78,7 +79,6 @@ TEST_F(EngineCommands, StopEndsTheTaskOnceWithTheBytesWrittenAndKeepsResumeData)
     EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0);
     EXPECT_EQ(recorder.Count(EV_TASK_FINISHED), 1);
     // The object is idle again and takes the next task.
-    Recorder next;
     server.Route("/small.bin", Body("next"));
     ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/small.bin"), folder.File("small.bin"), next)));
     ASSERT_TRUE(next.WaitFinished());

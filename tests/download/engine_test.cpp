@@ -73,17 +73,24 @@ TEST_F(EngineTransfer, SeveralConnectionsFetchTheirSegmentsWithRangeRequests) {
     ASSERT_TRUE(StartTask(download, param));
     ASSERT_TRUE(recorder.WaitFinished());
     EXPECT_EQ(ReadWhole(folder.File("big.bin")), body);
-    std::vector<std::string> requests = server.RawRequests();
-    ASSERT_EQ(requests.size(), 3u);
+    std::vector<zorv::testing::Request> requests = server.Requests();
+    ASSERT_GE(requests.size(), 3u);
     std::string host = server.HostPort();
     std::string referer = "http://" + host;
-    EXPECT_EQ(requests[0], DirectRequest("/big.bin", host, referer));
-    std::vector<std::string> ranged(requests.begin() + 1, requests.end());
-    std::sort(ranged.begin(), ranged.end());
-    EXPECT_EQ(ranged[0], DirectRequest("/big.bin", host, referer, "Range: bytes=133332-\r\n"));
-    EXPECT_EQ(ranged[1], DirectRequest("/big.bin", host, referer, "Range: bytes=66666-\r\n"));
-    EXPECT_EQ(recorder.Count(EV_CONNECTION_STARTED), 3);
-    EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 3);
+    EXPECT_EQ(requests[0].raw, DirectRequest("/big.bin", host, referer));
+    // Both further segments are asked for from their start; a connection that
+    // ends its segment early may take one itself, and a later one is then
+    // split off, so more range requests can follow.
+    std::vector<std::string> ranges;
+    for (size_t i = 1; i < requests.size(); ++i) {
+        std::string range = requests[i].Header("Range");
+        ranges.push_back(range);
+        EXPECT_EQ(requests[i].raw, DirectRequest("/big.bin", host, referer, "Range: " + range + "\r\n"));
+    }
+    EXPECT_NE(std::find(ranges.begin(), ranges.end(), "bytes=66666-"), ranges.end());
+    EXPECT_NE(std::find(ranges.begin(), ranges.end(), "bytes=133332-"), ranges.end());
+    EXPECT_LE(recorder.Count(EV_CONNECTION_STARTED), 3);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), recorder.Count(EV_CONNECTION_STARTED));
     EXPECT_EQ(recorder.Count(EV_FILE_LENGTH), 1);
     EXPECT_EQ(recorder.BytesReported() >= 200000, true);
     EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 200000);
