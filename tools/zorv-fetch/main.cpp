@@ -102,7 +102,10 @@ int main(int argc, char** argv) {
         return 0;
     };
     param.EventCallback = [&](int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t) {
-        printer.Line(record.OnEvent(code, connection, value1, value2));
+        // Printed before it is recorded: recording EV_TASK_FINISHED wakes the
+        // main thread, whose verdict must be the last line.
+        printer.Line(EventLine(code, connection, value1, value2));
+        record.OnEvent(code, connection, value1, value2);
         // An existing target is never renamed nor overwritten: the task gives up.
         return code == zorv::EV_TARGET_EXISTS ? 1 : 0;
     };
