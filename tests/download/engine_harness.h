@@ -9,6 +9,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "download/download.h"
@@ -19,6 +20,7 @@ namespace zorv::download::testing {
 
 struct EventRecord {
     int32_t code, connection, value1, value2, task;
+    std::thread::id thread;  // the thread the callback ran on
 };
 struct StatusRecord {
     int32_t connection;
@@ -63,7 +65,7 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         for (auto it = events_.rbegin(); it != events_.rend(); ++it)
             if (it->code == code) return *it;
-        return EventRecord{-1, 0, 0, 0, 0};
+        return EventRecord{-1, 0, 0, 0, 0, std::thread::id()};
     }
     bool HasStatus(const std::string& text, int32_t level) {
         std::lock_guard<std::mutex> guard(lock_);
@@ -98,7 +100,7 @@ public:
             // Notified under the lock: once a waiter sees EV_TASK_FINISHED the
             // callback no longer touches the recorder.
             std::lock_guard<std::mutex> guard(lock_);
-            events_.push_back({code, connection, value1, value2, task});
+            events_.push_back({code, connection, value1, value2, task, std::this_thread::get_id()});
             if (code == EV_TASK_FINISHED) ++finished_;
             changed_.notify_all();
             return answer;

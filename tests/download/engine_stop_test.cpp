@@ -159,6 +159,14 @@ TEST_F(EngineCommands, ExistingTargetIsRenamedAutomatically) {
         EventRecord exists = recorder.Last(EV_TARGET_EXISTS);
         EXPECT_EQ(exists.value1, 3);
         EXPECT_EQ(exists.value2, 5);
+        // Every event but this one comes from the task's master thread; this
+        // one from the connection's worker.
+        std::thread::id master = recorder.Last(EV_TASK_FINISHED).thread;
+        EXPECT_NE(master, std::this_thread::get_id());
+        EXPECT_NE(exists.thread, master);
+        for (const EventRecord& event : recorder.Events()) {
+            if (event.code != EV_TARGET_EXISTS) EXPECT_EQ(event.thread, master) << event.code;
+        }
     }
     {
         Recorder recorder;

@@ -358,6 +358,26 @@ TEST_F(EngineTransfer, StalledTransferReconnectsAndContinuesWithARange) {
     EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 50000);
 }
 
+TEST_F(EngineTransfer, SpeedLimitCutsEveryReceivePassToTheShare) {
+    HttpTestServer server;
+    std::string body = Pattern(9000);
+    server.Route("/limited.bin", Body(body));
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    TaskParam param = ParamFor(server.Url("/limited.bin"), folder.File("limited.bin"), recorder);
+    param.SpeedLimit = 3000;
+    ASSERT_TRUE(StartTask(download, param));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_EQ(ReadWhole(folder.File("limited.bin")), body);
+    std::vector<int32_t> passes;
+    for (const EventRecord& event : recorder.Events())
+        if (event.code == EV_BYTES_RECEIVED) passes.push_back(event.value1);
+    ASSERT_GE(passes.size(), 2u);
+    // The first report also carries what came with the head.
+    for (size_t i = 1; i < passes.size(); ++i) EXPECT_LE(passes[i], 3000) << i;
+}
+
 TEST_F(EngineTransfer, RefusedConnectIsRetriedUntilAttemptsRunOut) {
     uint16_t port = 0;
     {
