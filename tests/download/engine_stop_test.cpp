@@ -165,7 +165,9 @@ TEST_F(EngineCommands, ExistingTargetIsRenamedAutomatically) {
         EXPECT_NE(master, std::this_thread::get_id());
         EXPECT_NE(exists.thread, master);
         for (const EventRecord& event : recorder.Events()) {
-            if (event.code != EV_TARGET_EXISTS) EXPECT_EQ(event.thread, master) << event.code;
+            if (event.code != EV_TARGET_EXISTS) {
+                EXPECT_EQ(event.thread, master) << event.code;
+            }
         }
     }
     {
