@@ -47,6 +47,14 @@ ButtonLayout LayoutButton(int32_t alignStyle, Box client, int imageWidth, int im
         layout.image = Box{centredLeft, imageTop, imageWidth, imageHeight};
         return layout;
     }
+    if (imageWidth <= 0 || imageHeight <= 0) {
+        // No image: the caption has the whole box.  Padding it would cost a
+        // caption that just fits (five 15-pixel characters in the 82-pixel
+        // options link) its single line.
+        layout.image = Box{centredLeft, imageTop, 0, 0};
+        layout.caption = client;
+        return layout;
+    }
     const int pad = kButtonPadding;
     int gap = imageWidth > 0 ? pad : 0;
     switch (alignStyle) {

@@ -49,7 +49,8 @@ constexpr int kButtonPadding = 4;  // gap between the edge, the image and the ca
 
 // Image and caption boxes inside the client box for AlignStyle 0 (image left),
 // 1 (image above), 2 (image right), 3 (over each other).  The image is always
-// centred vertically, and horizontally when there is no caption.
+// centred vertically, and horizontally when there is no caption; without an
+// image the caption has the whole client box.
 struct ButtonLayout {
     Box image;
     Box caption;

@@ -84,6 +84,11 @@ TEST(ImageButtonLayout, AlignStylesAndPressShift) {
     EXPECT_EQ(LayoutButton(2, Box{0, 0, 263, 104}, 231, 108, false).image, Box(16, -2, 231, 108));
     // A caption squeezed out by a wide image gets no room rather than a negative one.
     EXPECT_EQ(LayoutButton(0, Box{0, 0, 30, 10}, 40, 10, true).caption.width, 0);
+    // A caption without an image has the whole box in every style: the
+    // options link's 82 pixels hold its five 15-pixel characters on one line.
+    for (int32_t style = 0; style <= 3; ++style) {
+        EXPECT_EQ(LayoutButton(style, Box{0, 0, 82, 32}, 0, 0, true).caption, Box(0, 0, 82, 32)) << style;
+    }
 
     ImageButtonProps props;
     EXPECT_EQ(ButtonPressShift(props, {.held = true}).dx, 1);
