@@ -26,6 +26,7 @@ int32_t Clamp32(int64_t value) {
 // thread that shares only this small state, so a stop does not wait for a
 // slow resolver.
 std::optional<std::string> ResolveStoppable(const std::string& name, const StopSignals& stop) {
+    if (IsDottedAddress(name)) return name;  // nothing to look up, no thread needed
     struct Lookup {
         std::mutex lock;
         std::condition_variable done;

@@ -133,6 +133,35 @@ TEST_F(EngineTransfer, ProxyFormIsByteExact) {
     EXPECT_EQ(ReadWhole(folder.File("zorv.exe")), "through the proxy");
 }
 
+TEST_F(EngineTransfer, HostAndProxyNamesAreResolved) {
+    HttpTestServer server;
+    server.Route("/named.bin", Body("by name"));
+    server.Route("http://localhost:" + std::to_string(server.Port()) + "/proxied.bin", Body("by proxy name"));
+    ScratchFolder folder;
+    std::string port = std::to_string(server.Port());
+    {
+        Recorder recorder;
+        Download download;
+        ASSERT_TRUE(StartTask(download, ParamFor("http://localhost:" + port + "/named.bin", folder.File("n.bin"), recorder)));
+        ASSERT_TRUE(recorder.WaitFinished());
+        EXPECT_TRUE(recorder.HasStatus("正在解析域名 [localhost]", LEVEL_INFO));
+        EXPECT_TRUE(recorder.HasStatus("连接 [127.0.0.1:" + port + "]成功", LEVEL_INFO));
+        EXPECT_EQ(ReadWhole(folder.File("n.bin")), "by name");
+        EXPECT_EQ(server.Requests().back().Header("Host"), "localhost:" + port);
+    }
+    {
+        Recorder recorder;
+        Download download;
+        TaskParam param = ParamFor("http://localhost:" + port + "/proxied.bin", folder.File("p.bin"), recorder);
+        param.Proxy = "localhost:" + port;
+        ASSERT_TRUE(StartTask(download, param));
+        ASSERT_TRUE(recorder.WaitFinished());
+        EXPECT_TRUE(recorder.HasStatus("正在代理服务器解析域名 [localhost]", LEVEL_INFO));
+        EXPECT_TRUE(recorder.HasStatus("正在连接代理服务器 [127.0.0.1:" + port + "]", LEVEL_INFO));
+        EXPECT_EQ(ReadWhole(folder.File("p.bin")), "by proxy name");
+    }
+}
+
 TEST_F(EngineTransfer, PathWithSpacesAndCrLfInParametersAreCleaned) {
     HttpTestServer server;
     server.Route("/a%20b/c%20d.exe", Body("spaced"));
