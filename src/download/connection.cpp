@@ -126,6 +126,7 @@ bool HttpConnection::Serve() {
             if (outcome == Outcome::kFailed) return false;
             if (outcome == Outcome::kNextSegment) {
                 CloseSocket();
+                if (AskedToEnd()) return true;  // stopped between two segments: a normal end
                 continue;
             }
         } else if (result == 0) {
