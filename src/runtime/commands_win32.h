@@ -28,8 +28,9 @@ HWND RuntimeOwnerWindow();
 // Creates one directory level.
 bool MakeDirectory(std::string_view path);
 // Deletes the directory with every file and subdirectory below it, depth
-// first.  Leading blanks are skipped; an empty path and a bare drive root
-// ("C:", "C:\") are refused.  Attributes are left alone, so read-only files
+// first.  Leading blanks are skipped; an empty path, a bare drive root
+// ("C:", "C:\") and every other spelling of a drive or share root ("C:\.",
+// "C:\x\..", "\\?\C:\") are refused.  Attributes are left alone, so read-only files
 // stay (with their directories).  Directory links are removed as links, never
 // followed.  The result is that of removing the directory itself.
 bool RemoveDirectoryTree(std::string_view path);

@@ -17,6 +17,47 @@ bool IsBareDriveRoot(std::string_view path) {
     return path.size() == 2 || path[2] == '\\' || path[2] == '/';
 }
 
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The absolute, normalised form of a path ("." and ".." resolved, "/" made
+// "\", trailing blanks and dots of the last name dropped), without the
+// long-path prefix "\\?\"; empty when it cannot be formed.
+std::wstring FullPath(std::wstring path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        path.erase(0, 8);
+        path.insert(0, L"\\\\");
+    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+        path.erase(0, 4);
+    }
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return {};
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length + 1);
+    }
+}
+
+// A drive root ("C:\") or the root of a network share ("\\server\share"),
+// given as a full path.
+bool IsRootPath(const std::wstring& full) {
+    std::size_t end = full.size();
+    while (end > 0 && IsSeparator(full[end - 1])) --end;
+    if (end <= 2 && end >= 1 && full[end - 1] == L':') return true;
+    if (end == 0) return true;
+    if (full.size() >= 2 && IsSeparator(full[0]) && IsSeparator(full[1])) {
+        // Server, then share: a root when nothing but separators follows.
+        std::size_t server = full.find_first_of(L"\\/", 2);
+        if (server == std::wstring::npos || server >= end) return true;
+        std::size_t share = full.find_first_of(L"\\/", server + 1);
+        return share == std::wstring::npos || share >= end;
+    }
+    return false;
+}
+
 bool IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
@@ -61,9 +102,15 @@ bool RemoveDirectoryTree(std::string_view path) {
     if (first == std::string_view::npos) return false;
     path.remove_prefix(first);
     if (IsBareDriveRoot(path)) return false;
-    std::wstring directory = WideFromGbk(path);
-    while (directory.size() > 1 && (directory.back() == L'\\' || directory.back() == L'/')) directory.pop_back();
-    if (directory.empty() || directory == L"\\" || directory == L"/") return false;
+    // Any other spelling of a root ("C:\\", "C:\.", "C:\x\..", "\\?\C:\") is
+    // refused as well: the deletion works on the normalised path, and a root
+    // there would be a whole drive (under Wine, Z:\ is the host's root).
+    // Device paths ("\\.\") name no folder.
+    std::wstring wide = WideFromGbk(path);
+    if (wide.rfind(L"\\\\.\\", 0) == 0) return false;
+    std::wstring directory = FullPath(wide);
+    if (directory.empty() || IsRootPath(directory)) return false;
+    while (!directory.empty() && IsSeparator(directory.back())) directory.pop_back();
     DWORD attributes = GetFileAttributesW(directory.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteContents(directory);

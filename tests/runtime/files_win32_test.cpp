@@ -105,6 +105,20 @@ TEST_F(RemoveDirectoryTreeTest, LeadingBlanksAndATrailingBackslash) {
     EXPECT_FALSE(Exists(root));
 }
 
+TEST_F(RemoveDirectoryTreeTest, DottedAndRelativePathsNameTheFolderTheyResolveTo) {
+    std::string root = BuildTree();
+    EXPECT_TRUE(RemoveDirectoryTree(root + "\\子目录\\更深\\.."));
+    EXPECT_FALSE(Exists(root + "\\子目录"));
+    EXPECT_TRUE(Exists(root + "\\顶层.txt"));
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(scratch_.wide().c_str()));
+    bool removed = RemoveDirectoryTree("树");
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(removed);
+    EXPECT_FALSE(Exists(root));
+}
+
 TEST_F(RemoveDirectoryTreeTest, ReadOnlyFileStaysWithItsDirectories) {
     std::string root = BuildTree();
     std::string kept = root + "\\子目录\\更深\\末端.txt";
@@ -148,15 +162,24 @@ TEST(ScratchDrive, RemoveDirectoryTreeRefusesEmptyPathsAndDriveRoots) {
     std::string upper = GbkFromWide(drive);
     std::string lower = upper;
     lower[0] = static_cast<char>(lower[0] - 'A' + 'a');
-    ASSERT_TRUE(MakeDirectory(upper + "\\树"));
-    ASSERT_TRUE(PutFile(upper + "\\顶层.txt", "top"));
-    ASSERT_TRUE(PutFile(upper + "\\树\\深处.txt", "deep"));
+    // Each spelling of the root meets a fresh tree; a root that were not
+    // refused would take the tree with it.
+    auto refused = [&](const std::string& path) {
+        MakeDirectory(upper + "\\树");
+        if (!PutFile(upper + "\\顶层.txt", "top") || !PutFile(upper + "\\树\\深处.txt", "deep")) return false;
+        bool result = RemoveDirectoryTree(path);
+        return !result && Exists(upper + "\\顶层.txt") && Exists(upper + "\\树\\深处.txt");
+    };
     for (const std::string& path : {std::string(), std::string("   "), upper, lower, upper + "\\", lower + "\\",
                                     upper + "/", "  " + upper + "\\"}) {
-        EXPECT_FALSE(RemoveDirectoryTree(path)) << "\"" << path << "\"";
+        EXPECT_TRUE(refused(path)) << "\"" << path << "\"";
     }
-    EXPECT_TRUE(Exists(upper + "\\顶层.txt"));
-    EXPECT_TRUE(Exists(upper + "\\树\\深处.txt"));
+    // Other spellings of the same root are no less the root.
+    for (const std::string& path : {upper + "\\\\", upper + "\\/", upper + "\\.", upper + "\\.\\",
+                                    upper + "\\..", upper + "\\树\\..", upper + "\\树\\..\\", upper + "\\ ",
+                                    "\\\\?\\" + upper + "\\", "\\\\?\\" + upper + "\\树\\.."}) {
+        EXPECT_TRUE(refused(path)) << "\"" << path << "\"";
+    }
     // A folder on that drive is no root: it goes.
     EXPECT_TRUE(RemoveDirectoryTree(lower + "\\树"));
     EXPECT_FALSE(Exists(upper + "\\树"));
