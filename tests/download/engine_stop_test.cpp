@@ -85,6 +85,32 @@ TEST_F(EngineCommands, StopEndsTheTaskOnceWithTheBytesWrittenAndKeepsResumeData)
     EXPECT_EQ(ReadWhole(folder.File("small.bin")), "next");
 }
 
+TEST_F(EngineCommands, FinishHandlerCanStartTheNextTask) {
+    HttpTestServer server;
+    server.Route("/first.bin", Body("first"));
+    server.Route("/second.bin", Body("second"));
+    ScratchFolder folder;
+    Recorder second;
+    std::atomic<int> restarted{0};
+    {
+        Download download;
+        TaskParam param;
+        param.Url = server.Url("/first.bin");
+        param.TargetPath = folder.File("first.bin");
+        param.EventCallback = [&](int32_t code, int32_t, int32_t, int32_t, int32_t) {
+            if (code == EV_TASK_FINISHED)
+                restarted = StartTask(download, ParamFor(server.Url("/second.bin"), folder.File("second.bin"), second))
+                                ? 1
+                                : -1;
+            return 0;
+        };
+        ASSERT_TRUE(StartTask(download, param));
+        ASSERT_TRUE(second.WaitFinished());
+    }
+    EXPECT_EQ(restarted.load(), 1);
+    EXPECT_EQ(ReadWhole(folder.File("second.bin")), "second");
+}
+
 TEST_F(EngineCommands, ConnectionThatDoesNotReactIsEndedByTheEngineAndTheTaskStillEndsOnce) {
     HttpTestServer server;
     server.Route("/busy.exe", Body(Pattern(40000)));

@@ -364,6 +364,27 @@ TEST_F(EngineTransfer, WholeFileWithAnotherLengthOnARangeRequestIsAlsoRefused) {
     EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
 }
 
+TEST_F(EngineTransfer, PartialAnswerStartingElsewhereIsRefused) {
+    HttpTestServer server;
+    std::string body = Pattern(60000);
+    Reply cut = Body(body);
+    cut.closeAtBodyByte = 30000;
+    server.RouteOnce("/shifted.bin", cut);
+    Reply shifted;
+    shifted.raw = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-29999/60000\r\nContent-Length: 30000\r\n\r\n" +
+                  std::string(30000, 'Z');
+    server.Route("/shifted.bin", shifted);
+    ScratchFolder folder;
+    Recorder recorder;
+    Download download;
+    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/shifted.bin"), folder.File("s.bin"), recorder)));
+    ASSERT_TRUE(recorder.WaitFinished());
+    EXPECT_TRUE(recorder.HasStatus("出现错误", LEVEL_ERROR));
+    std::string file = ReadWhole(folder.File("s.bin"));
+    ASSERT_EQ(file.size(), 60000u);
+    EXPECT_EQ(file.substr(30000), std::string(30000, '\0'));
+}
+
 TEST_F(EngineTransfer, StalledTransferReconnectsAndContinuesWithARange) {
     HttpTestServer server;
     std::string body = Pattern(50000);
