@@ -41,9 +41,11 @@ bool CopyFileOver(std::string_view source, std::string_view target);
 bool WriteBytesToFile(std::string_view path, std::initializer_list<std::span<const uint8_t>> parts);
 bool WriteBytesToFile(std::string_view path, std::span<const uint8_t> bytes);
 
-// A value of the ini file, up to 10240 characters.  Leading characters up to
-// 0x20 of file, section and key are skipped; if one of them is then empty
-// the result is empty.
+// A value of the ini file, up to 10239 bytes; the default when the file,
+// the section or the key is missing.  Leading characters up to 0x20 of file,
+// section and key are skipped; if one of them is then empty the result is
+// empty.  A file without a byte-order mark is read as GBK text whatever the
+// system's ANSI code page; a Unicode file is read by the system.
 std::string ReadIniValue(std::string_view file, std::string_view section, std::string_view key,
                          std::string_view defaultValue = {});
 

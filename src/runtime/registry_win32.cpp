@@ -1,11 +1,13 @@
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/conversion.h"
 #include "runtime/gbk.h"
+#include "runtime/ini_text.h"
 #include "runtime/unique_handle_win32.h"
 
 namespace zorv {
@@ -17,6 +19,39 @@ std::string_view SkipLeadingControls(std::string_view text) {
     std::size_t first = 0;
     while (first < text.size() && static_cast<unsigned char>(text[first]) <= 0x20) ++first;
     return text.substr(first);
+}
+
+// The whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string bytes;
+    char chunk[8192];
+    DWORD got = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    return bytes;
+}
+
+// UTF-16 (either order) or UTF-8 with its mark.
+bool HasByteOrderMark(std::string_view bytes) {
+    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xEF\xBB\xBF");
+}
+
+std::string_view WithoutTrailingSpaces(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+// At most limit bytes, never half a double-byte character.
+std::string CutAtCharacter(std::string_view text, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        std::size_t step = GbkCharLength(text, end);
+        if (end + step > limit) break;
+        end += step;
+    }
+    return std::string(text.substr(0, end));
 }
 
 HKEY RootKey(int32_t root) {
@@ -61,10 +96,20 @@ std::string ReadIniValue(std::string_view file, std::string_view section, std::s
     section = SkipLeadingControls(section);
     key = SkipLeadingControls(key);
     if (file.empty() || section.empty() || key.empty()) return {};
+    std::wstring wideFile = WideFromGbk(file);
+    std::optional<std::string> content = ReadFileBytes(wideFile);
+    if (content && !HasByteOrderMark(*content)) {
+        // Without a byte-order mark the file holds GBK text, like every text
+        // of the program; the system would read it in its own ANSI code page,
+        // which mangles Chinese names and values anywhere but code page 936.
+        std::optional<std::string> value = FindIniValue(*content, section, key);
+        return CutAtCharacter(value ? *value : WithoutTrailingSpaces(defaultValue), kIniBufferLength - 1);
+    }
+    // A Unicode file (or none at all): the system reads it exactly.
     std::vector<wchar_t> buffer(kIniBufferLength, L'\0');
     DWORD length = GetPrivateProfileStringW(WideFromGbk(section).c_str(), WideFromGbk(key).c_str(),
                                             WideFromGbk(defaultValue).c_str(), buffer.data(), kIniBufferLength,
-                                            WideFromGbk(file).c_str());
+                                            wideFile.c_str());
     return GbkFromWide(std::wstring_view(buffer.data(), length));
 }
 

@@ -244,6 +244,19 @@ TEST(ReadIniValue, ReadsValuesAndDefaults) {
     EXPECT_EQ(ReadIniValue(ini, "update", "", "默认"), "");
 }
 
+TEST(ReadIniValue, ChineseSectionKeyAndValueOfAGbkFile) {
+    // An ini file without a byte-order mark holds GBK text, as the program's
+    // own texts do, whatever the system's ANSI code page (1252 in the Wine
+    // test runs).
+    ScratchFolder scratch("配置国标");
+    std::string ini = scratch / "up.ini";
+    ASSERT_TRUE(PutFile(ini, "[更新信息]\r\n下载地址 = http://example.invalid/中文/zorv.exe\r\n说明=\"  引号内 \"\r\n"));
+    EXPECT_EQ(ReadIniValue(ini, "更新信息", "下载地址"), "http://example.invalid/中文/zorv.exe");
+    EXPECT_EQ(ReadIniValue(ini, "更新信息", "说明"), "  引号内 ");
+    EXPECT_EQ(ReadIniValue(ini, "更新信息", "没有", "默认"), "默认");
+    EXPECT_EQ(ReadIniValue(ini, "其他", "下载地址", "默认"), "默认");
+}
+
 TEST(ReadIniValue, ChineseValuesOfAUnicodeFile) {
     // GBK texts come back exactly from a file the system reads as UTF-16.
     ScratchFolder scratch("配置中文");
