@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Usage: bash bench/fetch.sh [host-release build dir]   (default build/host-release)
+#
+# Fetch throughput against curl.  A real nginx on 127.0.0.1 serves a file of
+# random bytes (ZORV_FETCH_BENCH_MB mebibytes, default 256) from a tmpfs; the
+# file is fetched into the same tmpfs with `zorv-fetch -c 1`, `zorv-fetch -c 4`
+# and `curl -o`, alternating, ZORV_FETCH_BENCH_ROUNDS times each (default 5,
+# at least 5 counted for the figures).  Prints for each the median wall time
+# and throughput, the CPU seconds (user + system of the process and its
+# threads) per 100 MB, and the throughput ratio against curl.  Every copy is
+# compared with the original; a wrong or failed copy is reported and not
+# counted.  Goals: -c 1 at least 0.9 x curl, -c 4 at least 1.0 x curl.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/host-release}
+fetch="$build/tools/zorv-fetch/zorv-fetch"
+[ -x "$fetch" ] || { echo "bench/fetch.sh: $fetch not built (cmake --build $build --target zorv-fetch)" >&2; exit 1; }
+command -v curl >/dev/null || { echo "bench/fetch.sh: curl missing: run scripts/setup" >&2; exit 1; }
+megabytes=${ZORV_FETCH_BENCH_MB:-256}
+rounds=${ZORV_FETCH_BENCH_ROUNDS:-5}
+[ "$rounds" -ge 1 ] 2>/dev/null || { echo "bench/fetch.sh: bad round count $rounds" >&2; exit 2; }
+
+# Source and copies in memory, so that neither side waits for a disk.
+shm=${ZORV_FETCH_BENCH_TMPFS:-/dev/shm}
+if [ "$(stat -f -c %T "$shm" 2>/dev/null)" != tmpfs ]; then
+  echo "bench/fetch.sh: $shm is not a tmpfs (set ZORV_FETCH_BENCH_TMPFS to one)" >&2
+  exit 1
+fi
+work=$(mktemp -d "$shm/zorv-fetch-bench.XXXXXX") || exit 1
+nginx_dir="$work/nginx"
+cleanup() {
+  "$root/scripts/nginx-loopback" stop "$nginx_dir" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+mkdir -p "$work/doc"
+head -c "$((megabytes * 1048576))" /dev/urandom >"$work/doc/big.bin"
+size=$(stat -c %s "$work/doc/big.bin")
+port=$("$root/scripts/nginx-loopback" start "$nginx_dir" "$work/doc") || exit 1
+url="http://127.0.0.1:$port/big.bin"
+out="$work/out.bin"
+
+# One fetch: appends "wall user sys" to $work/NAME.times, or the failure to
+# $work/NAME.failed.  Bash's time keyword counts the CPU of the waited-for
+# process, threads included.
+measure() {
+  local name=$1; shift
+  rm -f "$out"
+  local code
+  TIMEFORMAT='%3R %3U %3S'
+  { time "$@" "$out" >"$work/$name.log" 2>&1; } 2>"$work/timing"
+  code=$?
+  if [ "$code" != 0 ]; then
+    echo "exit code $code: $(tail -n 1 "$work/$name.log")" >>"$work/$name.failed"
+  elif ! cmp -s "$work/doc/big.bin" "$out"; then
+    echo "the copy differs from the original" >>"$work/$name.failed"
+  else
+    tail -n 1 "$work/timing" >>"$work/$name.times"
+  fi
+  rm -f "$out"
+}
+
+# A first fetch of each kind warms the page cache and nginx; not counted.
+curl -s --fail "$url" -o "$out" >/dev/null 2>&1
+"$fetch" -q -c 4 "$url" "$work/warm.bin" >/dev/null 2>&1
+rm -f "$out" "$work/warm.bin"
+
+for _ in $(seq "$rounds"); do
+  measure curl curl -s --fail "$url" -o
+  measure zorv-c1 "$fetch" -q -c 1 "$url"
+  measure zorv-c4 "$fetch" -q -c 4 "$url"
+done
+
+python3 - "$work" "$size" "$rounds" <<'PY'
+import os, statistics, sys
+work, size, rounds = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+mb = size / 1048576
+print(f"file: {size} bytes ({mb:.0f} MB, MB = 2^20 bytes) from nginx on 127.0.0.1, tmpfs to tmpfs,"
+      f" {rounds} alternating rounds, medians of the good runs")
+median = {}
+for name in ("curl", "zorv-c1", "zorv-c4"):
+    path = os.path.join(work, name + ".times")
+    runs = []
+    if os.path.exists(path):
+        runs = [tuple(float(v) for v in line.split()) for line in open(path) if line.strip()]
+    failed = os.path.join(work, name + ".failed")
+    if runs:
+        wall = statistics.median(r[0] for r in runs)
+        cpu = statistics.median(r[1] + r[2] for r in runs)
+        median[name] = wall
+        print(f"{name:8} {wall:7.3f} s  {mb / wall:8.1f} MB/s  CPU {cpu / mb * 100:6.3f} s/100 MB"
+              f"  ({len(runs)} runs)")
+    else:
+        print(f"{name:8} no good run")
+    if os.path.exists(failed):
+        for line in open(failed):
+            print(f"{name:8} FAILED: {line.strip()}")
+goals = {"zorv-c1": 0.9, "zorv-c4": 1.0}
+for name, goal in goals.items():
+    if name in median and "curl" in median:
+        print(f"ratio {name} / curl throughput: {median['curl'] / median[name]:5.2f} (goal >= {goal})")
+    else:
+        print(f"ratio {name} / curl throughput:   n/a")
+PY
