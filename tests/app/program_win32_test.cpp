@@ -100,6 +100,94 @@ int VisibleControlsAt(HWND main, int left, int top, int width, int height) {
     return search.count;
 }
 
+struct OwnedWindows {
+    HWND owner;
+    int hidden = 0;
+};
+
+BOOL CALLBACK CountHiddenOwned(HWND window, LPARAM param) {
+    auto* owned = reinterpret_cast<OwnedWindows*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    bool shadow = std::wstring(className) == L"q4417Shadow";
+    if (GetWindow(window, GW_OWNER) == owned->owner && !shadow && !IsWindowVisible(window)) ++owned->hidden;
+    return TRUE;
+}
+
+// Top-level windows owned by the main window that are not shown (its shadow
+// window does not count).
+int HiddenOwnedWindows(HWND main) {
+    OwnedWindows owned{main};
+    EnumWindows(CountHiddenOwned, reinterpret_cast<LPARAM>(&owned));
+    return owned.hidden;
+}
+
+COLORREF ScreenPixelAt(HWND main, int clientX, int clientY) {
+    POINT point{clientX, clientY};
+    ClientToScreen(main, &point);
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+// The screen colour once it reached the wanted one, or the last one seen
+// within a few seconds (the window paints after it shows).
+COLORREF SettledPixel(HWND main, int clientX, int clientY, COLORREF wanted) {
+    COLORREF seen = CLR_INVALID;
+    for (int i = 0; i < 50 && seen != wanted; ++i) {
+        seen = ScreenPixelAt(main, clientX, clientY);
+        if (seen != wanted) Sleep(kPollMs);
+    }
+    return seen;
+}
+
+// A plain visible window of the test itself, made the foreground window.
+class ForegroundWindow {
+public:
+    ForegroundWindow() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"ZorvTestForeground";
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowExW(0, windowClass.lpszClassName, L"foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                                  10, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+        SetForegroundWindow(window_);
+        Pump();
+    }
+    ~ForegroundWindow() { DestroyWindow(window_); }
+    ForegroundWindow(const ForegroundWindow&) = delete;
+    ForegroundWindow& operator=(const ForegroundWindow&) = delete;
+    HWND get() const { return window_; }
+    static void Pump() {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+struct ProcessWindowSearch {
+    DWORD process;
+    bool shown = false;
+};
+
+BOOL CALLBACK FindShownWindowOf(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ProcessWindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window)) search->shown = true;
+    return TRUE;
+}
+
+bool ProcessShowsAWindow(DWORD process) {
+    ProcessWindowSearch search{process};
+    EnumWindows(FindShownWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.shown;
+}
+
 class ProgramRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,6 +209,11 @@ TEST_F(ProgramRun, ShowsItsWindowAndEndsWithZeroOnClose) {
     EXPECT_EQ(VisibleControlsAt(main, 626, 574, 132, 52), 2);
     EXPECT_EQ(VisibleControlsAt(main, 93, 688, 1179, 32), 1);
     EXPECT_EQ(VisibleControlsAt(main, 64, 848, 82, 32), 1);
+    // OptionsPanel, ProgressPanel and StatusBar are loaded, owned and hidden.
+    EXPECT_EQ(HiddenOwnedWindows(main), 3);
+    // The light header band across the top and the white page below it.
+    EXPECT_EQ(SettledPixel(main, 683, 30, RGB(239, 240, 255)), RGB(239, 240, 255));
+    EXPECT_EQ(SettledPixel(main, 150, 400, RGB(255, 255, 255)), RGB(255, 255, 255));
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(20000), 0u);
 }
@@ -170,9 +263,22 @@ TEST_F(ProgramRun, SecondInstanceEndsWithZeroWithoutAWindow) {
     ASSERT_TRUE(first.started());
     HWND main = first.WaitForMainWindow();
     ASSERT_NE(main, nullptr);
+    ForegroundWindow other;
+    HWND foregroundBefore = GetForegroundWindow();
     Child second(exe);
     ASSERT_TRUE(second.started());
+    // The second start never shows a window of its own on its way out.
+    bool secondShowedAWindow = false;
+    for (int i = 0; i < 400 && second.WaitForExit(0) == STILL_ACTIVE; ++i) {
+        secondShowedAWindow = secondShowedAWindow || ProcessShowsAWindow(second.id());
+        Sleep(50);
+    }
     EXPECT_EQ(second.WaitForExit(20000), 0u);
+    EXPECT_FALSE(secondShowedAWindow);
+    // Nor does it bring the first one to the front.
+    ForegroundWindow::Pump();
+    EXPECT_NE(GetForegroundWindow(), main);
+    EXPECT_EQ(GetForegroundWindow(), foregroundBefore);
     // The first one still runs, with its window.
     EXPECT_EQ(first.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE));
     EXPECT_TRUE(IsWindow(main));
