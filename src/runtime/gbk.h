@@ -29,4 +29,24 @@ inline std::size_t FindLastGbkChar(std::string_view text, char c) {
     return found;
 }
 
+// Offset of the first single-byte character c, or npos; a trail byte equal
+// to c is no match.
+inline std::size_t FindFirstGbkChar(std::string_view text, char c) {
+    for (std::size_t index = 0; index < text.size(); index += GbkCharLength(text, index)) {
+        if (text[index] == c) return index;
+    }
+    return std::string_view::npos;
+}
+
+// The first at most limit bytes of text, never half a double-byte character.
+inline std::string CutGbkText(std::string_view text, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        std::size_t step = GbkCharLength(text, end);
+        if (end + step > limit) break;
+        end += step;
+    }
+    return std::string(text.substr(0, end));
+}
+
 }  // namespace zorv

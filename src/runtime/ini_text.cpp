@@ -31,15 +31,6 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Offset of the first single-byte character c, or npos; a trail byte that
-// happens to equal c is no match.
-std::size_t FindGbkChar(std::string_view text, char c) {
-    for (std::size_t i = 0; i < text.size(); i += GbkCharLength(text, i)) {
-        if (text[i] == c) return i;
-    }
-    return std::string_view::npos;
-}
-
 std::string_view Unquoted(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
@@ -61,13 +52,13 @@ std::optional<std::string> FindIniValue(std::string_view content, std::string_vi
         line = Trimmed(line);
         if (!line.empty() && line.front() == '[') {
             std::string_view name = line.substr(1);
-            name = Trimmed(name.substr(0, FindGbkChar(name, ']')));
+            name = Trimmed(name.substr(0, FindFirstGbkChar(name, ']')));
             if (place == Place::Inside) return std::nullopt;  // only the first section of the name counts
             if (place == Place::Before && SameName(name, section)) place = Place::Inside;
             continue;
         }
         if (place != Place::Inside) continue;
-        std::size_t equals = FindGbkChar(line, '=');
+        std::size_t equals = FindFirstGbkChar(line, '=');
         std::string_view name = Trimmed(line.substr(0, equals));
         if (name.empty() || !SameName(name, key)) continue;
         if (equals == std::string_view::npos) return std::string();

@@ -43,17 +43,6 @@ std::string_view WithoutTrailingSpaces(std::string_view text) {
     return text;
 }
 
-// At most limit bytes, never half a double-byte character.
-std::string CutAtCharacter(std::string_view text, std::size_t limit) {
-    std::size_t end = 0;
-    while (end < text.size()) {
-        std::size_t step = GbkCharLength(text, end);
-        if (end + step > limit) break;
-        end += step;
-    }
-    return std::string(text.substr(0, end));
-}
-
 HKEY RootKey(int32_t root) {
     switch (root) {
         case kClassesRoot: return HKEY_CLASSES_ROOT;
@@ -103,7 +92,7 @@ std::string ReadIniValue(std::string_view file, std::string_view section, std::s
         // of the program; the system would read it in its own ANSI code page,
         // which mangles Chinese names and values anywhere but code page 936.
         std::optional<std::string> value = FindIniValue(*content, section, key);
-        return CutAtCharacter(value ? *value : WithoutTrailingSpaces(defaultValue), kIniBufferLength - 1);
+        return CutGbkText(value ? *value : WithoutTrailingSpaces(defaultValue), kIniBufferLength - 1);
     }
     // A Unicode file (or none at all): the system reads it exactly.
     std::vector<wchar_t> buffer(kIniBufferLength, L'\0');

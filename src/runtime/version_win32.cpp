@@ -21,24 +21,13 @@ struct Translation {
     WORD codePage;
 };
 
-std::string LimitedText(std::string text) {
-    std::size_t end = 0;
-    while (end < text.size()) {
-        std::size_t step = GbkCharLength(text, end);
-        if (end + step > kVersionTextLimit) break;
-        end += step;
-    }
-    text.resize(end);
-    return text;
-}
-
 std::string QueryString(const std::vector<BYTE>& block, const wchar_t* table, const wchar_t* name) {
     std::wstring subBlock = std::wstring(L"\\StringFileInfo\\") + table + L"\\" + name;
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(block.data(), subBlock.c_str(), &value, &length) || value == nullptr || length == 0) return {};
     const auto* text = static_cast<const wchar_t*>(value);
-    return LimitedText(GbkFromWide(std::wstring_view(text, wcsnlen(text, length))));
+    return CutGbkText(GbkFromWide(std::wstring_view(text, wcsnlen(text, length))), kVersionTextLimit);
 }
 
 std::string LanguageNames(const Translation* translations, std::size_t count) {
@@ -51,7 +40,7 @@ std::string LanguageNames(const Translation* translations, std::size_t count) {
         // ends at the first zero either way.
         names += GbkFromWide(std::wstring_view(name, wcsnlen(name, std::min<DWORD>(length, 255))));
     }
-    return LimitedText(names);
+    return CutGbkText(names, kVersionTextLimit);
 }
 
 }  // namespace
