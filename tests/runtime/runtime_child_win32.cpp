@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,17 @@ int Startup(const std::vector<std::wstring>& arguments) {
     return MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 104;
 }
 
+// A file with a Chinese name and Chinese content beside the program, written
+// through the runtime's own file command.
+int Instructions() {
+    InitRuntime();
+    std::string folder = GetRunDirectory();
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    const std::string text = kChildInstructionsText;
+    auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return WriteBytesToFile(folder + kChildInstructionsName, bytes) ? 0 : 105;
+}
+
 std::vector<std::wstring> Arguments() {
     int count = 0;
     LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -152,5 +164,6 @@ int main() {
     if (mode == L"alloc-hook") FailedAllocation(true);
     if (mode == L"alloc-box") FailedAllocation(false);
     if (mode == L"startup") return Startup(arguments);
+    if (mode == L"instructions") return Instructions();
     return 111;
 }
