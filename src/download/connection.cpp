@@ -402,7 +402,7 @@ bool HttpConnection::SetUpFile() {
     }
     if (!ResolveConflict(path)) return false;
     if (AskedToEnd()) return false;
-    std::unique_ptr<os::MappedFile> file = os::CreateMappedFile(path, total);
+    std::unique_ptr<os::TargetFile> file = os::CreateTargetFile(path, total);
     if (!file) {
         Status(LEVEL_ERROR, kFileCreateError);
         return false;

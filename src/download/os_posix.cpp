@@ -1,4 +1,4 @@
-// BSD sockets, open/ftruncate/mmap and localtime_r for the native build.
+// BSD sockets, open/ftruncate/pwrite and localtime_r for the native build.
 #include <arpa/inet.h>
 #include <cerrno>
 #include <ctime>
@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,15 +59,29 @@ std::string NativePath(std::string path) {
     return path;
 }
 
-class PosixMappedFile final : public MappedFile {
+// Written with pwrite: stores into a shared mapping fault in every page one
+// by one, which makes them several times slower than writes through the
+// descriptor (and a full disk would end the process instead of failing).
+class PosixTargetFile final : public TargetFile {
 public:
-    PosixMappedFile(char* base, int64_t length) : base_(base), length_(length) {}
-    ~PosixMappedFile() override { munmap(base_, static_cast<size_t>(length_)); }
-    char* Base() override { return base_; }
+    PosixTargetFile(int fd, int64_t length) : fd_(fd), length_(length) {}
+    ~PosixTargetFile() override { ::close(fd_); }
     int64_t Length() const override { return length_; }
+    bool WriteAt(int64_t offset, const char* data, size_t size) override {
+        if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
+        while (size > 0) {
+            ssize_t written = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) return false;
+            data += written;
+            size -= static_cast<size_t>(written);
+            offset += written;
+        }
+        return true;
+    }
 
 private:
-    char* base_;
+    int fd_;
     int64_t length_;
 };
 
@@ -188,17 +201,15 @@ Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
 void ShutdownSending(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SHUT_WR); }
 void ShutdownBoth(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SHUT_RDWR); }
 
-std::unique_ptr<MappedFile> CreateMappedFile(const std::string& path, int64_t length) {
+std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;
     int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return nullptr;
-    void* base = MAP_FAILED;
-    if (ftruncate(fd, static_cast<off_t>(length)) == 0) {
-        base = mmap(nullptr, static_cast<size_t>(length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (ftruncate(fd, static_cast<off_t>(length)) != 0) {
+        ::close(fd);
+        return nullptr;
     }
-    ::close(fd);  // the mapping keeps the file open
-    if (base == MAP_FAILED) return nullptr;
-    return std::make_unique<PosixMappedFile>(static_cast<char*>(base), length);
+    return std::make_unique<PosixTargetFile>(fd, length);
 }
 
 std::optional<int64_t> ExistingFileSize(const std::string& path) {

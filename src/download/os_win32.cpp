@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <cstring>
 #include <mutex>
 
 #include "download/os_file.h"
@@ -36,7 +37,7 @@ private:
     HANDLE handle_;
 };
 
-class WindowsMappedFile final : public MappedFile {
+class WindowsMappedFile final : public TargetFile {
 public:
     WindowsMappedFile(HANDLE mapping, char* base, int64_t length)
         : mapping_(mapping), base_(base), length_(length) {}
@@ -44,8 +45,12 @@ public:
         UnmapViewOfFile(base_);
         CloseHandle(mapping_);
     }
-    char* Base() override { return base_; }
     int64_t Length() const override { return length_; }
+    bool WriteAt(int64_t offset, const char* data, size_t size) override {
+        if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
+        std::memcpy(base_ + offset, data, size);
+        return true;
+    }
 
 private:
     HANDLE mapping_;
@@ -170,7 +175,7 @@ Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
 void ShutdownSending(SocketHandle socket) { shutdown(Raw(socket), SD_SEND); }
 void ShutdownBoth(SocketHandle socket) { shutdown(Raw(socket), SD_BOTH); }
 
-std::unique_ptr<MappedFile> CreateMappedFile(const std::string& path, int64_t length) {
+std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;
     KernelHandle file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,

@@ -266,9 +266,7 @@ std::optional<std::string> DownloadTask::ResumeData() {
 
 bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size) {
     std::shared_lock<std::shared_mutex> guard(fileLock);
-    if (!file || offset < 0 || offset + static_cast<int64_t>(size) > file->Length()) return false;
-    std::memcpy(file->Base() + offset, data, size);
-    return true;
+    return file && file->WriteAt(offset, data, size);
 }
 
 void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount) {

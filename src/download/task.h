@@ -184,9 +184,9 @@ public:
     std::atomic<bool> fileLengthSent{false};
     EventQueue queue;
 
-    // File lock: shared while bytes are copied into the view, exclusive to close it.
+    // File lock: shared while bytes are written into the file, exclusive to close it.
     std::shared_mutex fileLock;
-    std::unique_ptr<os::MappedFile> file;
+    std::unique_ptr<os::TargetFile> file;
     bool viewClosed = false;
 
     // --- used by the commands and the threads ---
