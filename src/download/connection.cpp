@@ -18,6 +18,10 @@ const char kTargetTooLong[] = "目标文件路径过长";
 
 enum class Outcome { kEnded, kFailed, kRetry, kNextSegment };
 
+// Bounds of one EV_BYTES_RECEIVED without a speed limit (see Transfer).
+constexpr int kReportBytes = 1 << 20;
+constexpr std::chrono::milliseconds kReportEvery{50};
+
 int32_t Clamp32(int64_t value) {
     return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
 }
@@ -510,25 +514,38 @@ Outcome HttpConnection::Transfer() {
     headBytes_ = 0;
     if (buffered > 0) task_.AddReceived(c_, buffered);
     if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
-    int unreported = buffered;
-    auto report = [&](int bytes) {
-        bytes += unreported;
-        unreported = 0;
-        if (bytes > 0) Event(EV_BYTES_RECEIVED, bytes);
-    };
     Progress progress(task_, c_);
     StopSignals stop = task_.Signals(c_);
     const bool limited = task_.config.speedLimit > 0;
+    // With a speed limit every pass is reported.  Without one, passes are
+    // gathered into one event until kReportBytes have come or kReportEvery
+    // has gone by since the last one, which spares the master thread a
+    // wake-up per pass; what is pending is always reported before the
+    // connection leaves the segment, stops or reports an error, so the
+    // totals and the order of the events stay the same.
+    int unreported = buffered;
+    auto reported = std::chrono::steady_clock::now();
+    auto report = [&](int bytes, bool now) {
+        unreported += bytes;
+        if (unreported <= 0) return;
+        if (!now && !limited) {
+            auto time = std::chrono::steady_clock::now();
+            if (unreported < kReportBytes && time - reported < kReportEvery) return;
+            reported = time;
+        }
+        Event(EV_BYTES_RECEIVED, unreported);
+        unreported = 0;
+    };
     while (true) {
         int64_t end = SegmentEnd();
         if (position + buffered >= end || buffered >= BUFFER_SIZE) {
-            report(0);
+            report(0, position + buffered >= end);
             if (!Flush(position, buffered)) return Outcome::kFailed;
             if (position >= end) return NextSegment();
             continue;
         }
         if (AskedToEnd()) {
-            report(0);
+            report(0, true);
             return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
         }
         int unit = limited ? std::max(1, task_.speedShare.load()) : task_.config.blockSize;
@@ -538,14 +555,17 @@ Outcome HttpConnection::Transfer() {
         ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.data() + buffered, pass, perCall,
                                               task_.config.receiveTimeoutMs, stop, &progress, false);
         buffered += received.bytes;
-        report(received.bytes);
+        report(received.bytes, received.code < 0);
         if (received.code >= 0) {
             if (limited) {
                 auto until = started + std::chrono::milliseconds(1000);
                 while (std::chrono::steady_clock::now() < until && !AskedToEnd())
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            if (AskedToEnd()) return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
+            if (AskedToEnd()) {
+                report(0, true);
+                return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
+            }
             continue;
         }
         // A close before the segment's end is not its end: the bytes are
