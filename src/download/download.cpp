@@ -1,5 +1,6 @@
 #include "download/download.h"
 
+#include "download/target_name.h"
 #include "download/task.h"
 #include "download/texts.h"
 #include "download/url.h"
@@ -39,6 +40,57 @@ void ReapMasters(TaskCell& cell) {
     }
 }
 
+void CopyConfig(const TaskParam& param, download::TaskConfig& config) {
+    config.flags = param.Flags | 0x1000;
+    config.connectionCount = std::max(1, param.ConnectionCount);
+    config.speedLimit = std::max(0, param.SpeedLimit);
+    config.connectTimeoutMs = param.ConnectTimeoutMs;
+    config.sendTimeoutMs = param.SendTimeoutMs;
+    config.receiveTimeoutMs = param.ReceiveTimeoutMs;
+    config.stopWaitMs = std::max(0, param.StopWaitMs);
+    config.blockSize = param.BlockSize > 0 ? std::min(param.BlockSize, download::BUFFER_SIZE) : download::BUFFER_SIZE;
+    config.statusCallback = param.StatusCallback;
+    config.eventCallback = param.EventCallback;
+}
+
+// Starts the master thread of a task the cell already holds (cell lock held).
+bool StartMaster(TaskCell& cell, const std::shared_ptr<DownloadTask>& task, int32_t firstCount) {
+    if (task->config.NoThreads()) return true;
+    auto exited = std::make_shared<std::atomic<bool>>(false);
+    try {
+        std::thread master([task, exited, firstCount] {
+            download::RunMaster(task, firstCount);
+            exited->store(true);
+        });
+        cell.masters.push_back(TaskCell::Master{std::move(master), exited});
+    } catch (const std::system_error&) {
+        cell.task.reset();
+        return false;
+    }
+    return true;
+}
+
+// A record the connections can continue from: an HTTP task whose segments
+// lie inside the file and whose address is known.
+bool UsableRecord(const download::ResumeRecord& record) {
+    const download::SegmentTable& table = record.table;
+    if (record.protocol != download::kHttp || record.totalLength <= 0 || table.totalLength != record.totalLength)
+        return false;
+    if (record.host.empty() || record.path.empty() || !download::IsDottedAddress(record.dotted) ||
+        record.port <= 0 || record.port > 65535)
+        return false;
+    for (int32_t i = 0; i < table.count; ++i) {
+        const download::Segment& segment = table.segments[static_cast<size_t>(i)];
+        if (static_cast<int64_t>(segment.start) + segment.length > record.totalLength) return false;
+    }
+    return true;
+}
+
+void StartFailure(const TaskParam& param, const std::string& text) {
+    if (!param.StatusCallback) return;
+    param.StatusCallback(0, download::TimeStampText(download::os::NowLocal()), text, LEVEL_ERROR, 0);
+}
+
 }  // namespace
 
 Download::Download() : cell_(std::make_shared<download::TaskCell>()) {}
@@ -74,17 +126,7 @@ bool StartTask(Download& object, const TaskParam& param) {
 
     auto task = std::make_shared<DownloadTask>();
     task->id = download::NextTaskId();
-    download::TaskConfig& config = task->config;
-    config.flags = param.Flags | 0x1000;
-    config.connectionCount = std::max(1, param.ConnectionCount);
-    config.speedLimit = std::max(0, param.SpeedLimit);
-    config.connectTimeoutMs = param.ConnectTimeoutMs;
-    config.sendTimeoutMs = param.SendTimeoutMs;
-    config.receiveTimeoutMs = param.ReceiveTimeoutMs;
-    config.stopWaitMs = std::max(0, param.StopWaitMs);
-    config.blockSize = param.BlockSize > 0 ? std::min(param.BlockSize, download::BUFFER_SIZE) : download::BUFFER_SIZE;
-    config.statusCallback = param.StatusCallback;
-    config.eventCallback = param.EventCallback;
+    CopyConfig(param, task->config);
     task->request = download::InitialRequestData(url, split, download::StripLineBreaks(param.Proxy.value_or("")),
                                                  download::StripLineBreaks(param.Referer.value_or("")));
     task->targetPath = download::StripLineBreaks(param.TargetPath);
@@ -92,19 +134,55 @@ bool StartTask(Download& object, const TaskParam& param) {
 
     // The cell holds the task before its master thread can reach its end.
     cell.task = task;
-    if (config.NoThreads()) return true;
-    auto exited = std::make_shared<std::atomic<bool>>(false);
-    try {
-        std::thread master([task, exited, count = config.connectionCount] {
-            download::RunMaster(task, count);
-            exited->store(true);
-        });
-        cell.masters.push_back(TaskCell::Master{std::move(master), exited});
-    } catch (const std::system_error&) {
-        cell.task.reset();
+    return StartMaster(cell, task, task->config.connectionCount);
+}
+
+bool StartTaskFromResume(Download& object, const TaskParam& param, const std::string& resumeData) {
+    TaskCell& cell = object.Cell();
+    std::lock_guard<std::mutex> guard(cell.lock);
+    if (cell.closed || cell.task) return false;
+    ReapMasters(cell);
+
+    std::optional<download::ResumeRecord> record = download::ReadResumeData(resumeData);
+    if (!record || !UsableRecord(*record)) return false;
+    std::string path = download::StripLineBreaks(param.TargetPath);
+    if (path.size() >= download::kTargetPathLimit) return false;
+
+    // The file that the stopped task was writing: never created, truncated
+    // nor extended here.
+    std::optional<int64_t> size = download::os::ExistingFileSize(path);
+    if (size && *size != record->totalLength) {
+        StartFailure(param, download::FormatText("文件 %s 的大小与断点续传数据不符", path.c_str()));
         return false;
     }
-    return true;
+    std::unique_ptr<download::os::TargetFile> file;
+    if (size) file = download::os::OpenTargetFile(path, record->totalLength);
+    if (!file) {
+        StartFailure(param, download::FormatText("打开文件失败，请检查磁盘是否存在 %s 这个文件", path.c_str()));
+        return false;
+    }
+
+    auto task = std::make_shared<DownloadTask>();
+    task->id = download::NextTaskId();
+    CopyConfig(param, task->config);
+    task->resumed = true;
+    task->request.host = record->host;
+    task->request.path = record->path;
+    task->request.referer = record->referer;
+    task->request.userAgent = record->userAgent;
+    task->request.extra = record->extraHeader;
+    task->request.port = static_cast<uint16_t>(record->port);
+    task->dotted = record->dotted;
+    task->connectPort = static_cast<uint16_t>(record->port);
+    task->targetPath = path;
+    task->table = record->table;
+    task->totalLength = record->totalLength;
+    task->receivedBytes = download::DoneSum(task->table);
+    task->file = std::move(file);
+    task->cell = object.CellPointer();
+
+    cell.task = task;
+    return StartMaster(cell, task, download::UnfinishedCount(task->table));
 }
 
 int32_t GetDownloadedLength(Download& object) {

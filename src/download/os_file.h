@@ -25,6 +25,12 @@ public:
 // nullptr on any failure (a length of 0 included).
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length);
 
+// Opens a target file that already exists for a continued download.  Its
+// size must be exactly the length: nullptr when it is missing, cannot be
+// opened for writing, or has another size (it is never truncated nor
+// extended).
+std::unique_ptr<TargetFile> OpenTargetFile(const std::string& path, int64_t length);
+
 // Size of the file when it exists and can be opened for reading.
 std::optional<int64_t> ExistingFileSize(const std::string& path);
 

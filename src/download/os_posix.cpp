@@ -212,6 +212,18 @@ std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t le
     return std::make_unique<PosixTargetFile>(fd, length);
 }
 
+std::unique_ptr<TargetFile> OpenTargetFile(const std::string& path, int64_t length) {
+    if (length <= 0) return nullptr;
+    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<int64_t>(info.st_size) != length) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixTargetFile>(fd, length);
+}
+
 std::optional<int64_t> ExistingFileSize(const std::string& path) {
     int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;

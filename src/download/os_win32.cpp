@@ -191,6 +191,24 @@ std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t le
     return std::make_unique<WindowsMappedFile>(mapping.Release(), static_cast<char*>(base), length);
 }
 
+std::unique_ptr<TargetFile> OpenTargetFile(const std::string& path, int64_t length) {
+    if (length <= 0) return nullptr;
+    KernelHandle file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.Valid()) return nullptr;
+    // A mapping larger than the file would extend it: the size is checked first.
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart != length) return nullptr;
+    KernelHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE,
+                                            static_cast<DWORD>(static_cast<uint64_t>(length) >> 32),
+                                            static_cast<DWORD>(length), nullptr));
+    if (!mapping.Valid()) return nullptr;
+    void* base = MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(length));
+    if (base == nullptr) return nullptr;
+    return std::make_unique<WindowsMappedFile>(mapping.Release(), static_cast<char*>(base), length);
+}
+
 std::optional<int64_t> ExistingFileSize(const std::string& path) {
     KernelHandle file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -50,7 +50,7 @@ void StartConnection(const std::shared_ptr<DownloadTask>& task, int32_t further)
     {
         std::lock_guard<std::mutex> guard(task->listLock);
         if (task->finishing) return;
-        connection->first = task->started == 0;
+        connection->first = task->started == 0 && !task->resumed;
     }
     if (connection->first) {
         connection->further = std::max(0, further);
@@ -271,7 +271,20 @@ bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size) {
 
 void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount) {
     RegisterTask(task);
-    task->queue.Post(Message(MSG_START_CONNECTION, task->id, firstCount - 1));
+    if (!task->resumed) {
+        task->queue.Post(Message(MSG_START_CONNECTION, task->id, firstCount - 1));
+    } else {
+        // The file exists at its full length: its length is known before any
+        // connection starts, and nothing left to fetch ends the task at once.
+        task->fileLengthSent.store(true);
+        task->Event(EV_FILE_LENGTH, 0, task->TotalLength(), 0);
+        for (int32_t i = 0; i < firstCount; ++i) task->queue.Post(Message(MSG_START_CONNECTION, task->id, 0));
+        if (firstCount <= 0) {
+            std::lock_guard<std::mutex> guard(task->listLock);
+            task->finishing = true;
+            task->queue.Post(Message(MSG_ALL_DONE));
+        }
+    }
     for (bool running = true; running;) {
         TaskEvent event = task->queue.Take(100);
         switch (event.code) {

@@ -180,6 +180,10 @@ public:
     int started = 0;
     bool finishing = false;  // MSG_ALL_DONE queued: no connection starts any more
 
+    // Continued from resume data: the segment table and the file exist from
+    // the start, and every connection asks for a range.
+    bool resumed = false;
+
     std::atomic<int32_t> speedShare{0};
     std::atomic<bool> fileLengthSent{false};
     EventQueue queue;
@@ -201,7 +205,9 @@ public:
     bool WriteAt(int64_t offset, const char* data, size_t size);
 };
 
-// Runs the master thread of a task (firstCount = connections to open first).
+// Runs the master thread of a task.  firstCount: for a fresh task the
+// connections to open first; for a resumed one the unfinished segments (one
+// connection each; none left finishes the task at once).
 void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount);
 
 // Stops a task: asks every connection to end, waits up to StopWaitMs,

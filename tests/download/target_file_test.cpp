@@ -1,5 +1,6 @@
 // The target file of a task: created at its full length, never over an
-// existing file, and written at any offset only within its length.
+// existing file, reopened for a continued task only at its exact length, and
+// written at any offset only within its length.
 #include "download/os_file.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,30 @@ TEST_F(TargetFileTest, AnExistingFileIsNeverReplacedAndAnEmptyLengthIsRefused) {
     EXPECT_FALSE(CreateTargetFile(Path("empty.bin"), 0));
     EXPECT_FALSE(CreateTargetFile(Path("missing-folder/x.bin"), 10));
     EXPECT_FALSE(ExistingFileSize(Path("missing-folder/x.bin")));
+}
+
+TEST_F(TargetFileTest, AnExistingFileIsContinuedInPlaceOnlyAtItsExactLength) {
+    std::string path = Path("part.bin");
+    {
+        std::ofstream(path, std::ios::binary) << std::string(1000, 'a');
+    }
+    EXPECT_FALSE(OpenTargetFile(path, 999));
+    EXPECT_FALSE(OpenTargetFile(path, 1001));
+    EXPECT_FALSE(OpenTargetFile(path, 0));
+    EXPECT_EQ(std::filesystem::file_size(path), 1000u);  // neither cut nor extended
+    {
+        std::unique_ptr<TargetFile> file = OpenTargetFile(path, 1000);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->Length(), 1000);
+        ASSERT_TRUE(file->WriteAt(500, "bcd", 3));
+        EXPECT_FALSE(file->WriteAt(999, "xy", 2));
+    }
+    EXPECT_EQ(Read(path), std::string(500, 'a') + "bcd" + std::string(497, 'a'));  // the rest is kept
+
+    EXPECT_FALSE(OpenTargetFile(Path("missing.bin"), 10));
+    EXPECT_FALSE(std::filesystem::exists(Path("missing.bin")));
+    std::filesystem::create_directory(Path("folder"));
+    EXPECT_FALSE(OpenTargetFile(Path("folder"), 4096));
 }
 
 }  // namespace
