@@ -166,6 +166,67 @@ TEST_F(FetchCli, StopAfterWritesResumeData) {
     EXPECT_NE(run.lastLine.find(std::to_string(resume.size()) + " bytes of resume data in "), std::string::npos);
 }
 
+TEST_F(FetchCli, AStoppedFetchIsContinuedToTheIdenticalFile) {
+    std::string body = Numbers(100000);
+    Reply slow = Body(body);
+    slow.trickleBytes = 1000;
+    slow.trickleGapMs = 20;  // about 2 s for the whole body
+    server_.Route("/cont", slow);
+    FetchRun stopped =
+        Fetch({"--stop-after", "300", "--resume-out", Target("resume"), server_.Url("/cont"), Target("cont")});
+    ASSERT_EQ(stopped.lastLine.rfind("failed: stopped after ", 0), 0u) << stopped.output;
+    std::string partial = ReadFile(Target("cont"));
+    ASSERT_EQ(partial.size(), body.size());
+    ASSERT_NE(partial, body);
+    size_t before = server_.RequestCount();
+
+    server_.Route("/cont", Body(body));
+    FetchRun resumed = Fetch({"--resume-in", Target("resume"), Target("cont")});
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.output;
+    EXPECT_EQ(resumed.lastLine.rfind("done 100000 bytes in ", 0), 0u) << resumed.lastLine;
+    EXPECT_EQ(ReadFile(Target("cont")), body);
+    // One range request, from where the stopped fetch left off (its bytes
+    // are a prefix of the body, so the first difference is that position).
+    std::vector<Request> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), before + 1);
+    size_t done = 0;
+    while (done < body.size() && partial[done] == body[done]) ++done;
+    ASSERT_GT(done, 0u);
+    EXPECT_EQ(requests.back().Header("Range"), "bytes=" + std::to_string(done) + "-");
+    EXPECT_EQ(requests.back().path, "/cont");
+}
+
+TEST_F(FetchCli, ContinuingNeedsTheTargetAndUsableData) {
+    std::string body = Numbers(60000);
+    Reply slow = Body(body);
+    slow.trickleBytes = 1000;
+    slow.trickleGapMs = 20;
+    server_.Route("/c", slow);
+    FetchRun stopped = Fetch({"--stop-after", "200", "--resume-out", Target("resume"), server_.Url("/c"), Target("c")});
+    ASSERT_EQ(stopped.lastLine.rfind("failed: stopped after ", 0), 0u) << stopped.output;
+    size_t before = server_.RequestCount();
+
+    FetchRun missing = Fetch({"--resume-in", Target("resume"), Target("elsewhere")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.lastLine.rfind("failed: the task did not start (resume data refused, or TARGET", 0), 0u)
+        << missing.lastLine;
+    EXPECT_NE(missing.output.find(Utf8(u8"打开文件失败，请检查磁盘是否存在 ") + Target("elsewhere") + Utf8(u8" 这个文件")),
+              std::string::npos)
+        << missing.output;
+    EXPECT_FALSE(std::ifstream(Target("elsewhere")).good());
+
+    {
+        std::ofstream broken(Target("broken"), std::ios::binary);
+        broken << "not resume data";
+    }
+    FetchRun refused = Fetch({"--resume-in", Target("broken"), Target("c")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.lastLine, "failed: the task did not start (no usable resume data in " + Target("broken") + ")");
+    FetchRun absent = Fetch({"--resume-in", Target("no-such-file"), Target("c")});
+    EXPECT_EQ(absent.exitCode, 1);
+    EXPECT_EQ(server_.RequestCount(), before);
+}
+
 TEST_F(FetchCli, ThroughAProxy) {
     std::string body = Numbers(7000);
     server_.Route("/via/p.bin", Body(body));

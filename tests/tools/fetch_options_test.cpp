@@ -122,5 +122,25 @@ TEST(FetchOptions, OperandsAndUnknownOptions) {
     EXPECT_FALSE(Parse({"--resume-out", "r", "u", "t"}).ok);
 }
 
+TEST(FetchOptions, ContinuingTakesTheTargetAloneAndNoProxy) {
+    ParseResult resumed = Parse({"--resume-in", "r.bin", "--timeout=900", "t.bin"});
+    ASSERT_TRUE(resumed.ok) << resumed.error;
+    EXPECT_EQ(resumed.options.resumeIn, "r.bin");
+    EXPECT_EQ(resumed.options.target, "t.bin");
+    EXPECT_TRUE(resumed.options.url.empty());
+    ParseResult again = Parse({"--resume-in=r.bin", "--stop-after", "10", "--resume-out", "r2.bin", "t.bin"});
+    ASSERT_TRUE(again.ok) << again.error;  // a continued task can be stopped again
+    EXPECT_EQ(again.options.resumeOut, "r2.bin");
+
+    ParseResult withUrl = Parse({"--resume-in", "r.bin", "http://h/x", "t.bin"});
+    EXPECT_FALSE(withUrl.ok);
+    EXPECT_EQ(withUrl.error, "with --resume-in only TARGET is given, not a URL");
+    EXPECT_EQ(Parse({"--resume-in", "r.bin"}).error, "TARGET is required");
+    EXPECT_EQ(Parse({"--resume-in", "r.bin", "--proxy", "p:8080", "t"}).error, "--proxy cannot be used with --resume-in");
+    EXPECT_EQ(Parse({"--resume-in=", "t"}).error, "--resume-in wants a file name");
+    // Without --resume-in a lone operand is still not enough.
+    EXPECT_FALSE(Parse({"t.bin"}).ok);
+}
+
 }  // namespace
 }  // namespace zorv::fetch

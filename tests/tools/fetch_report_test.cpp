@@ -90,6 +90,25 @@ TEST(FetchReport, OtherFailures) {
     EXPECT_FALSE(refused.Conclude(0).success);
     EXPECT_EQ(refused.Conclude(0).line.rfind("failed: the task did not start", 0), 0u);
 
+    TaskRecord refusedResume;
+    refusedResume.MarkStartFailed("resume data refused");
+    EXPECT_EQ(refusedResume.Conclude(0).line, "failed: the task did not start (resume data refused)");
+
+    // A continued task: the bytes done before count towards the length.
+    TaskRecord continued;
+    continued.StartFrom(600);
+    continued.OnEvent(EV_FILE_LENGTH, 0, 1000, 0);
+    continued.OnEvent(EV_BYTES_RECEIVED, 1, 400, 0);
+    continued.OnEvent(EV_TASK_FINISHED, 0, 1000, 0);
+    EXPECT_TRUE(continued.Conclude(1000).success) << continued.Conclude(1000).line;
+    EXPECT_EQ(continued.Bytes(), 1000);
+    TaskRecord continuedShort;
+    continuedShort.StartFrom(600);
+    continuedShort.OnEvent(EV_FILE_LENGTH, 0, 1000, 0);
+    continuedShort.OnEvent(EV_BYTES_RECEIVED, 1, 399, 0);
+    continuedShort.OnEvent(EV_TASK_FINISHED, 0, 1000, 0);
+    EXPECT_EQ(continuedShort.Conclude(1).line, "failed: received 999 of 1000 bytes");
+
     TaskRecord exists;
     exists.OnEvent(EV_TARGET_EXISTS, 1, 77, 100);
     exists.OnEvent(EV_TASK_FINISHED, 0, 100, 0);

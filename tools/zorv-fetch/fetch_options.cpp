@@ -34,12 +34,16 @@ bool ValidProxy(const std::string& text) {
 std::string UsageText() {
     return "usage: zorv-fetch [-c CONNECTIONS] [--proxy HOST[:PORT]] [--speed-limit BYTES_PER_S]\n"
            "                  [--timeout MS] [--stop-after MS] [--resume-out FILE] [-q] URL TARGET\n"
+           "       zorv-fetch --resume-in FILE [--speed-limit N] [--timeout MS] [--stop-after MS]\n"
+           "                  [--resume-out FILE] [-q] TARGET\n"
            "  -c CONNECTIONS        parallel connections, 1 to 64 (default 1)\n"
            "  --proxy HOST[:PORT]   fetch through an HTTP proxy (port 80 when omitted)\n"
            "  --speed-limit N       at most N bytes per second for the whole task (0 = none)\n"
            "  --timeout MS          connect, send and receive time-outs (default 20000)\n"
            "  --stop-after MS       stop the task after MS milliseconds\n"
            "  --resume-out FILE     with --stop-after: write the task's resume data to FILE\n"
+           "  --resume-in FILE      continue the stopped task recorded in FILE into TARGET, which\n"
+           "                        must be the file it left (same size); the source comes from FILE\n"
            "  -q, --quiet           print only the last line\n"
            "Prints every status text and event, a progress line on a terminal, and at the end\n"
            "\"done BYTES bytes in SECONDS s, MBPS MB/s\" (1 MB = 1000000 bytes) or \"failed: REASON\".\n"
@@ -87,7 +91,8 @@ ParseResult ParseFetchArguments(const std::vector<std::string>& arguments) {
             value = word.substr(2);
         }
         bool known = name == "-c" || name == "--connections" || name == "--proxy" || name == "--speed-limit" ||
-                     name == "--timeout" || name == "--stop-after" || name == "--resume-out";
+                     name == "--timeout" || name == "--stop-after" || name == "--resume-out" ||
+                     name == "--resume-in";
         if (!known) return fail("unknown option " + word);
         if (!value) {
             if (i + 1 >= arguments.size()) return fail(name + " needs a value");
@@ -108,15 +113,28 @@ ParseResult ParseFetchArguments(const std::vector<std::string>& arguments) {
             int32_t ms = 0;
             if (!ParseNumber(*value, 0, INT32_MAX, ms)) return fail("--stop-after wants milliseconds, not \"" + *value + "\"");
             options.stopAfterMs = ms;
+        } else if (name == "--resume-in") {
+            if (value->empty()) return fail("--resume-in wants a file name");
+            options.resumeIn = *value;
         } else {
             if (value->empty()) return fail("--resume-out wants a file name");
             options.resumeOut = *value;
         }
     }
+    if (!options.resumeOut.empty() && !options.stopAfterMs) return fail("--resume-out needs --stop-after");
+    if (!options.resumeIn.empty()) {
+        // The resume data names the server, the path and the address.
+        if (options.proxy) return fail("--proxy cannot be used with --resume-in");
+        if (operands.size() != 1) {
+            return fail(operands.empty() ? "TARGET is required" : "with --resume-in only TARGET is given, not a URL");
+        }
+        options.target = operands[0];
+        result.ok = true;
+        return result;
+    }
     if (operands.size() != 2) {
         return fail(operands.size() < 2 ? "URL and TARGET are required" : "too many operands: " + operands[2]);
     }
-    if (!options.resumeOut.empty() && !options.stopAfterMs) return fail("--resume-out needs --stop-after");
     options.url = operands[0];
     options.target = operands[1];
     result.ok = true;

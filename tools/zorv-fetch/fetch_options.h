@@ -16,8 +16,9 @@ struct FetchOptions {
     std::optional<int32_t> timeoutMs;       // connect, send and receive time-outs
     std::optional<int32_t> stopAfterMs;     // stop the task after this long
     std::string resumeOut;                  // where a stop writes the resume data
+    std::string resumeIn;                   // resume data of a stopped task to continue
     bool quiet = false;                     // only the last line
-    std::string url;
+    std::string url;                        // empty with resumeIn: the data names the source
     std::string target;
 };
 
@@ -29,7 +30,7 @@ struct ParseResult {
 };
 
 // Parses the arguments after the program name.  Options come before the two
-// operands; "--" ends the options; values are separate words or joined with
+// operands (URL and TARGET; TARGET alone with --resume-in); "--" ends the options; values are separate words or joined with
 // "=" for the long options ("--timeout=500").
 ParseResult ParseFetchArguments(const std::vector<std::string>& arguments);
 

@@ -114,9 +114,15 @@ std::string TaskRecord::OnEvent(int32_t code, int32_t connection, int32_t value1
     return EventLine(code, connection, value1, value2);
 }
 
-void TaskRecord::MarkStartFailed() {
+void TaskRecord::MarkStartFailed(const std::string& reason) {
     std::lock_guard<std::mutex> lock(mutex_);
     startFailed_ = true;
+    startFailure_ = reason;
+}
+
+void TaskRecord::StartFrom(int64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bytes_ = bytes;
 }
 
 void TaskRecord::MarkStopped(int64_t afterMs, const std::string& resumeNote) {
@@ -154,7 +160,10 @@ Verdict TaskRecord::Conclude(int64_t elapsedMs) const {
         return verdict;
     };
     std::string error = lastError_.empty() ? std::string() : " (last error: " + lastError_ + ")";
-    if (startFailed_) return failed("the task did not start (unknown scheme, no host, or not HTTP)");
+    if (startFailed_) {
+        return failed("the task did not start (" +
+                      (startFailure_.empty() ? std::string("unknown scheme, no host, or not HTTP") : startFailure_) + ")");
+    }
     if (existingSize_ >= 0) {
         return failed("the target exists already (" + std::to_string(existingSize_) + " bytes); not overwritten");
     }

@@ -49,7 +49,10 @@ public:
     // Both return the text to print.
     std::string OnStatus(int32_t connection, const std::string& text, int32_t level);
     std::string OnEvent(int32_t code, int32_t connection, int32_t value1, int32_t value2);
-    void MarkStartFailed();
+    // reason: why, when it is known better than by the URL.
+    void MarkStartFailed(const std::string& reason = std::string());
+    // Bytes already in the target before the task starts (a continued task).
+    void StartFrom(int64_t bytes);
     void MarkStopped(int64_t afterMs, const std::string& resumeNote);
 
     // Waits up to waitMs for EV_TASK_FINISHED; true when it came.
@@ -67,6 +70,7 @@ private:
     std::condition_variable finishedChanged_;
     bool finished_ = false;
     bool startFailed_ = false;
+    std::string startFailure_;
     bool stopped_ = false;
     int64_t stoppedAfterMs_ = 0;
     std::string resumeNote_;

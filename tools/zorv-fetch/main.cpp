@@ -3,11 +3,14 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "download/download.h"
+#include "download/segments.h"
 #include "fetch_options.h"
 #include "fetch_report.h"
 #include "terminal.h"
@@ -67,6 +70,13 @@ private:
     size_t progressWidth_ = 0;
 };
 
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -111,7 +121,19 @@ int main(int argc, char** argv) {
     };
 
     Clock::time_point start = Clock::now();
-    if (!zorv::StartTask(download, param)) {
+    if (!options.resumeIn.empty()) {
+        // A continued task: the bytes already done count towards the length.
+        std::string resumeData;
+        std::optional<zorv::download::ResumeRecord> recorded;
+        if (ReadWholeFile(options.resumeIn, resumeData)) recorded = zorv::download::ReadResumeData(resumeData);
+        if (recorded) record.StartFrom(zorv::download::DoneSum(recorded->table));
+        if (!recorded || !zorv::StartTaskFromResume(download, param, resumeData)) {
+            record.MarkStartFailed(!recorded ? "no usable resume data in " + options.resumeIn
+                                             : "resume data refused, or TARGET missing or not of the recorded size");
+            printer.Final(record.Conclude(0).line);
+            return 1;
+        }
+    } else if (!zorv::StartTask(download, param)) {
         record.MarkStartFailed();
         printer.Final(record.Conclude(0).line);
         return 1;
