@@ -4,7 +4,8 @@
 #   nginx_fetch_test.sh ZORV_FETCH CONNECTIONS WORKDIR [EMULATOR]
 # With an EMULATOR (the Windows build under Wine) the target is passed as a
 # Windows path.  Exit 0 only when zorv-fetch exits 0, says "done" and the
-# file is identical.
+# file is identical, and, with more than one connection, nginx answered at
+# least one range request with 206.
 set -u
 fetch=$1
 connections=$2
@@ -42,6 +43,11 @@ if [ ! -f "$target" ]; then
   echo "FAIL: $target was not written"; failed=1
 elif ! cmp "$work/doc/file.bin" "$target"; then
   echo "FAIL: the fetched file differs from the served one"; failed=1
+fi
+partials=$(grep -c '" 206 ' "$work/nginx/logs/access.log" 2>/dev/null)
+echo "nginx answered ${partials:-0} range request(s) with 206"
+if [ "$connections" -gt 1 ] && [ "${partials:-0}" -lt 1 ]; then
+  echo "FAIL: $connections connections but no range request reached nginx"; failed=1
 fi
 if [ "$failed" != 0 ]; then
   echo "--- zorv-fetch output (last 40 lines) ---"
