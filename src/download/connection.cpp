@@ -88,6 +88,7 @@ private:
     void TakeServerName();
     int FirstRequest();
     int RangeRequest();
+    int RefuseStatus(int status);
     bool SetUpFile();
     bool ResolveConflict(std::string& path);
     Outcome Transfer();
@@ -332,14 +333,8 @@ int HttpConnection::FirstRequest() {
                 c_.response = HttpResponseInfo{};
                 break;
             }
-            case 400:
-            case 403:
-            case 404:
-                Status(LEVEL_ERROR, "出现错误");
-                return 0;
             default:
-                Status(LEVEL_ERROR, FormatText("暂时不支持的返回, 返回号[%d]", response.status));
-                return 0;
+                return RefuseStatus(response.status);
         }
     }
 }
@@ -366,18 +361,16 @@ int HttpConnection::RangeRequest() {
         Status(LEVEL_ERROR, "出现错误");
         return 0;
     }
-    switch (response.status) {
-        case 206:
-            return 1;
-        case 400:
-        case 403:
-        case 404:
-            Status(LEVEL_ERROR, "出现错误");
-            return 0;
-        default:
-            Status(LEVEL_ERROR, FormatText("暂时不支持的返回, 返回号[%d]", response.status));
-            return 0;
-    }
+    return response.status == 206 ? 1 : RefuseStatus(response.status);
+}
+
+// Reports an answer the connection cannot use; always 0 (connection failed).
+int HttpConnection::RefuseStatus(int status) {
+    if (status == 400 || status == 403 || status == 404)
+        Status(LEVEL_ERROR, "出现错误");
+    else
+        Status(LEVEL_ERROR, FormatText("暂时不支持的返回, 返回号[%d]", status));
+    return 0;
 }
 
 bool HttpConnection::SetUpFile() {

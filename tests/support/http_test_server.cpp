@@ -110,11 +110,11 @@ bool ParseRequestHead(const std::string& head, Request& request) {
 
 bool ParseByteRange(const std::string& value, int64_t length, int64_t& first, int64_t& last) {
     if (value.rfind("bytes=", 0) != 0) return false;
-    std::string spec = value.substr(6);
-    size_t dash = spec.find('-');
+    std::string bounds = value.substr(6);
+    size_t dash = bounds.find('-');
     if (dash == std::string::npos) return false;
-    std::string from = spec.substr(0, dash);
-    std::string to = spec.substr(dash + 1);
+    std::string from = bounds.substr(0, dash);
+    std::string to = bounds.substr(dash + 1);
     if (!AllDigits(from) || (!to.empty() && !AllDigits(to))) return false;
     if (from.size() > 18 || to.size() > 18) return false;
     first = std::stoll(from);
