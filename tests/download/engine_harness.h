@@ -90,12 +90,15 @@ public:
 
     // Answer to EV_TARGET_EXISTS.
     std::atomic<int32_t> existsAnswer{0};
-    // Extra work done inside EV_TARGET_EXISTS (on the worker thread).
-    std::function<void()> onExists;
+    // Extra work done inside EV_TARGET_EXISTS (on the worker thread), given
+    // the task identifier the engine passed with it.  Events recorded so far
+    // say nothing about the task: the master thread may not have delivered
+    // any yet.
+    std::function<void(int32_t task)> onExists;
 
     void Attach(TaskParam& param) {
         param.EventCallback = [this](int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t task) {
-            if (code == EV_TARGET_EXISTS && onExists) onExists();
+            if (code == EV_TARGET_EXISTS && onExists) onExists(task);
             int32_t answer = code == EV_TARGET_EXISTS ? existsAnswer.load() : 0;
             // Notified under the lock: once a waiter sees EV_TASK_FINISHED the
             // callback no longer touches the recorder.

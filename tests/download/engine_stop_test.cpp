@@ -122,7 +122,7 @@ TEST_F(EngineCommands, ConnectionThatDoesNotReactIsEndedByTheEngineAndTheTaskSti
     std::condition_variable opened;
     bool release = false;
     std::atomic<bool> inside{false};
-    recorder.onExists = [&] {
+    recorder.onExists = [&](int32_t) {
         inside = true;
         std::unique_lock<std::mutex> guard(gate);
         opened.wait(guard, [&] { return release; });
@@ -224,11 +224,7 @@ TEST_F(EngineCommands, CallbackCanGiveUpOrRenameTheTargetItself) {
         Recorder recorder;
         recorder.existsAnswer = 2;
         std::string chosen = folder.File("chosen.exe");
-        recorder.onExists = [&] {
-            int32_t task = 0;
-            for (const EventRecord& event : recorder.Events()) task = event.task;
-            EXPECT_TRUE(ChangeTargetPath(task, chosen));
-        };
+        recorder.onExists = [&](int32_t task) { EXPECT_TRUE(ChangeTargetPath(task, chosen)); };
         Download download;
         ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/zorv.exe"), folder.File("zorv.exe"), recorder)));
         ASSERT_TRUE(recorder.WaitFinished());
