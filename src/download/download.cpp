@@ -8,8 +8,9 @@
 // The commands of the Download object.  The object's cell holds the running
 // task; the task's master thread clears it when the task ends, and the stop
 // commands clear it at once.  The object also keeps the master threads of the
-// tasks it started and joins them when it is destroyed, so no thread of the
-// engine outlives it.
+// tasks it started and joins them when it is destroyed; each master thread
+// joins its connections' threads first.  Only the detached helper threads of
+// host name lookups, which share nothing with a task, may outlive it.
 
 namespace zorv {
 using download::DownloadTask;
@@ -137,7 +138,13 @@ bool StartTask(Download& object, const TaskParam& param) {
     return StartMaster(cell, task, task->config.connectionCount);
 }
 
-bool StartTaskFromResume(Download& object, const TaskParam& param, const std::string& resumeData) {
+namespace {
+
+// The part of StartTaskFromResume done under the cell lock.  A reason to
+// refuse the target file goes to `failure`, for the caller to report once
+// the lock is released.
+bool StartResumedLocked(Download& object, const TaskParam& param, const std::string& resumeData,
+                        std::string& failure) {
     TaskCell& cell = object.Cell();
     std::lock_guard<std::mutex> guard(cell.lock);
     if (cell.closed || cell.task) return false;
@@ -152,13 +159,13 @@ bool StartTaskFromResume(Download& object, const TaskParam& param, const std::st
     // nor extended here.
     std::optional<int64_t> size = download::os::ExistingFileSize(path);
     if (size && *size != record->totalLength) {
-        StartFailure(param, download::FormatText("文件 %s 的大小与断点续传数据不符", path.c_str()));
+        failure = download::FormatText("文件 %s 的大小与断点续传数据不符", path.c_str());
         return false;
     }
     std::unique_ptr<download::os::TargetFile> file;
     if (size) file = download::os::OpenTargetFile(path, record->totalLength);
     if (!file) {
-        StartFailure(param, download::FormatText("打开文件失败，请检查磁盘是否存在 %s 这个文件", path.c_str()));
+        failure = download::FormatText("打开文件失败，请检查磁盘是否存在 %s 这个文件", path.c_str());
         return false;
     }
 
@@ -183,6 +190,17 @@ bool StartTaskFromResume(Download& object, const TaskParam& param, const std::st
 
     cell.task = task;
     return StartMaster(cell, task, download::UnfinishedCount(task->table));
+}
+
+}  // namespace
+
+bool StartTaskFromResume(Download& object, const TaskParam& param, const std::string& resumeData) {
+    std::string failure;
+    bool started = StartResumedLocked(object, param, resumeData, failure);
+    // No callback runs under the cell lock: one that calls a command of this
+    // object would wait for itself.
+    if (!failure.empty()) StartFailure(param, failure);
+    return started;
 }
 
 int32_t GetDownloadedLength(Download& object) {

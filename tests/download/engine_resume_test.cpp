@@ -3,9 +3,11 @@
 // the data or target files that are refused.
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "download/segments.h"
 #include "download/texts.h"
@@ -310,6 +312,49 @@ TEST_F(EngineResume, ATargetOfAnotherSizeIsRefusedAndLeftAsItWas) {
         EXPECT_TRUE(recorder.HasStatus(FormatText("文件 %s 的大小与断点续传数据不符", target.c_str()), LEVEL_ERROR));
     }
     EXPECT_TRUE(recorder.Events().empty());
+    EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+TEST_F(EngineResume, StatusCallbackOfARefusedTargetCanCallTheObjectsCommands) {
+    HttpTestServer server;
+    ScratchFolder folder;
+    std::optional<std::string> resume = WriteResumeData(RecordFor(server, "/f.bin", 50000, 1));
+    ASSERT_TRUE(resume);
+    std::string resized = folder.File("resized.bin");
+    WriteWhole(resized, "short");
+    for (const std::string& target : {folder.File("missing.bin"), resized}) {
+        // The start runs on a thread of its own, which owns everything it
+        // touches: a start stuck in its callback fails the test instead of
+        // hanging it.
+        struct Shared {
+            Download download;
+            std::atomic<int> calls{0};
+            std::atomic<int32_t> length{-1};
+            std::promise<bool> started;
+        };
+        auto shared = std::make_shared<Shared>();
+        TaskParam param;
+        param.TargetPath = target;
+        param.StatusCallback = [raw = shared.get()](int32_t, const std::string&, const std::string&, int32_t,
+                                                    int32_t) {
+            raw->length = GetDownloadedLength(raw->download);
+            ++raw->calls;
+            return 0;
+        };
+        std::future<bool> result = shared->started.get_future();
+        std::thread starter([shared, param, data = *resume] {
+            shared->started.set_value(StartTaskFromResume(shared->download, param, data));
+        });
+        if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            starter.detach();
+            FAIL() << "StartTaskFromResume did not return while its status callback called a command: " << target;
+        }
+        starter.join();
+        EXPECT_FALSE(result.get()) << target;
+        EXPECT_EQ(shared->calls.load(), 1) << target;
+        EXPECT_EQ(shared->length.load(), 0) << target;
+    }
+    EXPECT_EQ(ReadWhole(resized), "short");
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
