@@ -43,8 +43,14 @@ struct TaskCell;
 class Download {
 public:
     Download();
-    ~Download();  // stops a running task (its resume data is discarded) and waits
-                  // until the engine's threads of every task it started have ended
+    // Stops a running task (its resume data is discarded) and waits until the
+    // master thread and the connection threads of every task it started have
+    // ended; destroyed from a callback of its own task, it leaves that task's
+    // master thread to end by itself right after the callback.  A host name
+    // lookup still under way is not waited for: it runs on a detached helper
+    // thread that shares nothing with the object or its tasks and ends when
+    // the system's resolver answers.
+    ~Download();
     Download(const Download&) = delete;
     Download& operator=(const Download&) = delete;
 

@@ -120,7 +120,8 @@ Control* ControlFromHwnd(HWND hwnd);
 LoadedWindow* WindowFromHwnd(HWND hwnd);
 
 // Runs the work on the UI thread and waits for it; on the UI thread itself,
-// or before any window exists, it runs at once.
+// or before any window exists, it runs at once.  From another thread, once
+// the program has begun to end, the work is dropped.
 void RunOnUiThread(const std::function<void()>& work);
 
 // Destroys every loaded window (the program's window teardown).
@@ -136,7 +137,10 @@ LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 void PaintParentBehind(HWND child, HDC dc);
 // Ctrl / Shift / Alt as bits 1 / 2 / 4.
 int32_t ModifierBits();
-// Mouse and keyboard events shared by every unit; true when handled.
+// Mouse, focus and keyboard events shared by every unit: delivers the unit's
+// event for a message of that kind and ignores every other message.  The
+// handler's answer is not passed back, so the caller treats the message
+// the same whatever the handler did.
 void RaiseInputEvent(const UnitRecord& unit, uint32_t windowId, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace zorv::ui
