@@ -1,0 +1,236 @@
+#include "install/install_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorv::install {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// "誠" is D5 5C in GBK: its trail byte is a backslash.
+const std::string kTrailBackslashChar = "誠";
+
+TEST(InstallFolder, CompletesWithTheProductFolderOnlyWhenTheExactSuffixIsMissing) {
+    EXPECT_EQ(CompleteInstallFolder(kDefaultInstallFolder), kDefaultInstallFolder);
+    EXPECT_EQ(CompleteInstallFolder("D:\\Games"), "D:\\Games\\zorv");
+    EXPECT_EQ(CompleteInstallFolder("D:\\zorv"), "D:\\zorv");
+    EXPECT_EQ(CompleteInstallFolder("D:\\Games/zorv"), "D:\\Games/zorv");
+    // Case counts, and so does the separator in front of the name.
+    EXPECT_EQ(CompleteInstallFolder("D:\\Games\\ZORV"), "D:\\Games\\ZORV\\zorv");
+    EXPECT_EQ(CompleteInstallFolder("D:\\myzorv"), "D:\\myzorv\\zorv");
+    // Texts shorter than the suffix, a trailing backslash, the empty text.
+    EXPECT_EQ(CompleteInstallFolder("D"), "D\\zorv");
+    EXPECT_EQ(CompleteInstallFolder("zorv"), "zorv\\zorv");
+    EXPECT_EQ(CompleteInstallFolder("D:\\Games\\"), "D:\\Games\\\\zorv");
+    EXPECT_EQ(CompleteInstallFolder(""), "");
+    // A backslash that is the second half of a character is no separator.
+    EXPECT_EQ(CompleteInstallFolder("D:\\" + kTrailBackslashChar + "zorv"),
+              "D:\\" + kTrailBackslashChar + "zorv\\zorv");
+}
+
+TEST(InstallFolder, PickerResultAndCaption) {
+    EXPECT_EQ(FolderFromPicker(""), "C:\\Program Files (x86)\\zorv");
+    EXPECT_EQ(FolderFromPicker("D:\\Apps"), "D:\\Apps\\zorv");
+    EXPECT_EQ(FolderFromPicker("D:\\"), "D:\\\\zorv");
+    EXPECT_EQ(InstallPathCaption("D:\\Apps\\zorv"), "当前安装路径 D:\\Apps\\zorv");
+}
+
+TEST(FolderPathSteps, CreatesEveryLevelOutermostFirst) {
+    EXPECT_EQ(FolderPathSteps("D:\\a/b\\c\\"), (Texts{"D:\\a", "D:\\a\\b", "D:\\a\\b\\c"}));
+    EXPECT_EQ(FolderPathSteps("C:/Program Files (x86)/zorv/"),
+              (Texts{"C:\\Program Files (x86)", "C:\\Program Files (x86)\\zorv"}));
+    // The last part without a backslash after it is not a folder.
+    EXPECT_EQ(FolderPathSteps("D:\\a\\b"), (Texts{"D:\\a"}));
+    // Doubled backslashes (a second run appends another one) add no level.
+    EXPECT_EQ(FolderPathSteps("D:\\Games\\\\zorv\\\\"), (Texts{"D:\\Games", "D:\\Games\\zorv"}));
+    EXPECT_EQ(FolderPathSteps("C:\\"), Texts{});
+}
+
+TEST(FolderPathSteps, KeepsDoubleByteNamesWhole) {
+    const std::string name = kTrailBackslashChar + "表";
+    EXPECT_EQ(FolderPathSteps("D:\\" + name + "\\"), (Texts{"D:\\" + name}));
+    EXPECT_EQ(FolderPathSteps("D:\\" + kTrailBackslashChar + "\\zorv\\"),
+              (Texts{"D:\\" + kTrailBackslashChar, "D:\\" + kTrailBackslashChar + "\\zorv"}));
+}
+
+TEST(ExtractAllBetween, RightMarkerServesAsTheNextLeftMarker) {
+    EXPECT_EQ(ExtractAllBetween("<a><b>", "<", ">"), (Texts{"a", "b"}));
+    EXPECT_EQ(ExtractAllBetween("|a|b||c|", "|", "|"), (Texts{"a", "b", "c"}));
+    // Two-byte markers side by side: the empty middle is skipped.
+    EXPECT_EQ(ExtractAllBetween("\\\\x\\\\\\\\y\\\\", "\\\\", "\\\\"), (Texts{"x", "y"}));
+    EXPECT_EQ(ExtractAllBetween("no markers", "[", "]"), Texts{});
+    EXPECT_EQ(ExtractAllBetween("abc", "", "c"), Texts{});
+}
+
+TEST(ExtractAllBetween, QuoteWordMarkersAndOptions) {
+    const std::string text = "a=\"one\" b=\"two\" c=\"three\"";
+    EXPECT_EQ(ExtractAllBetween(text, "=#引号", "#引号"), (Texts{"one", "two", "three"}));
+    EXPECT_EQ(ExtractAllBetween(text, "=#引号", "#引号", true, 0, true, true), (Texts{"=\"one\"", "=\"two\"", "=\"three\""}));
+    // The start position skips what lies before it.
+    EXPECT_EQ(ExtractAllBetween(text, "=#引号", "#引号", true, 9), (Texts{"two", "three"}));
+    // Prefix and suffix go inside the markers; an entry of maxLength bytes
+    // or more is dropped.
+    EXPECT_EQ(ExtractAllBetween(text, "=#引号", "#引号", true, 0, false, false, "(", ")"),
+              (Texts{"(one)", "(two)", "(three)"}));
+    EXPECT_EQ(ExtractAllBetween(text, "=#引号", "#引号", true, 0, false, false, {}, {}, 4), (Texts{"one", "two"}));
+    EXPECT_EQ(ExtractAllBetween(text, "=#引号", "#引号", true, 0, true, true, {}, {}, 6), Texts{});
+    // A prefix makes an empty middle an entry.
+    EXPECT_EQ(ExtractAllBetween("[]", "[", "]", true, 0, false, false, "p"), (Texts{"p"}));
+}
+
+TEST(ExtractAllBetween, IgnoringCaseFoldsSingleByteLettersOnly) {
+    EXPECT_EQ(ExtractAllBetween("<B>x</b><b>y</B>", "<b>", "</b>", false), (Texts{"x", "y"}));
+    EXPECT_EQ(ExtractAllBetween("<B>x</b>", "<b>", "</b>", true), Texts{});
+    // 丄 (81 41) and 乤 (81 61) differ only by the case of their trail byte.
+    EXPECT_EQ(ExtractAllBetween("丄x乤y乤", "乤", "乤", false), (Texts{"y"}));
+    // A marker byte inside a double-byte character is no marker.
+    EXPECT_EQ(ExtractAllBetween("\\" + kTrailBackslashChar + "\\", "\\", "\\"), (Texts{kTrailBackslashChar}));
+}
+
+TEST(DirectoryOf, EndsAtTheLastRealBackslash) {
+    EXPECT_EQ(DirectoryOf("C:\\Program Files (x86)\\zorv\\zorv.exe"), "C:\\Program Files (x86)\\zorv\\");
+    EXPECT_EQ(DirectoryOf("D:\\zorv\\\\zorv.exe"), "D:\\zorv\\\\");
+    EXPECT_EQ(DirectoryOf("D:\\" + kTrailBackslashChar + "x"), "D:\\");
+    EXPECT_EQ(DirectoryOf("D:/zorv/zorv.exe"), "");
+}
+
+TEST(DownloadProgress, PercentRoundsHalfUpAfterTheSmallNudge) {
+    EXPECT_EQ(ProgressPercentText(1, 8), "13");    // 12.5
+    EXPECT_EQ(ProgressPercentText(29, 200), "15");  // 14.499999999999998 in double
+    EXPECT_EQ(ProgressPercentText(2, 3), "67");
+    EXPECT_EQ(ProgressPercentText(994, 1000), "99");
+    // From 99.5 % on the text is "100", which the progress report leaves out.
+    EXPECT_EQ(ProgressPercentText(995, 1000), "100");
+    // Sizes beyond 32 bits.
+    EXPECT_EQ(ProgressPercentText(int64_t{3} << 32, int64_t{8} << 32), "38");
+    EXPECT_EQ(ProgressPercentText(int64_t{5'000'000'000}, int64_t{10'000'000'000}), "50");
+    // No known length, no message.
+    EXPECT_EQ(ProgressPercentText(10, 0), "");
+    EXPECT_EQ(ProgressPercentText(10, -1), "");
+    EXPECT_EQ(ProgressMessage("37"), "正在下载新版本，进度：37 %");
+}
+
+TEST(DownloadProgress, CompleteOnlyWithAKnownLengthFullyReceived) {
+    EXPECT_TRUE(IsDownloadComplete(1234, 1234));
+    EXPECT_FALSE(IsDownloadComplete(1233, 1234));
+    EXPECT_FALSE(IsDownloadComplete(0, 0));
+    EXPECT_TRUE(IsDownloadComplete(int64_t{5} << 32, int64_t{5} << 32));
+}
+
+TEST(ProductFolder, LastComponentMustBeTheShortName) {
+    EXPECT_TRUE(IsProductFolder("C:\\Program Files (x86)\\zorv"));
+    EXPECT_TRUE(IsProductFolder("D:/Games/zorv"));
+    EXPECT_FALSE(IsProductFolder("D:\\myzorv"));
+    EXPECT_FALSE(IsProductFolder("D:\\Zorv"));
+    EXPECT_FALSE(IsProductFolder("zorv"));
+    EXPECT_FALSE(IsProductFolder("D:\\zorv\\"));
+    EXPECT_FALSE(IsProductFolder(""));
+    // The 5C trail byte of 誠 is no separator: the last component is 誠zorv.
+    EXPECT_FALSE(IsProductFolder("D:\\" + kTrailBackslashChar + "zorv"));
+}
+
+TEST(StatusCountdown, CounterShowsSecondsWithOneDecimal) {
+    EXPECT_EQ(CountdownText(250), "2.5");
+    EXPECT_EQ(CountdownText(10000), "100.0");
+    EXPECT_EQ(CountdownText(9999), "100.0");
+    EXPECT_EQ(CountdownText(9994), "99.9");
+    EXPECT_EQ(CountdownText(15), "0.2");
+    EXPECT_EQ(CountdownText(5), "0.1");
+    EXPECT_EQ(CountdownText(0), "0.0");
+    EXPECT_EQ(CountdownText(-2), "0.0");
+}
+
+TEST(StatusCountdown, FadesOverTheLastOnePointEightSeconds) {
+    EXPECT_EQ(FadeOpacity(181), 255);
+    EXPECT_EQ(FadeOpacity(180), 255);
+    EXPECT_EQ(FadeOpacity(179), 254);
+    EXPECT_EQ(FadeOpacity(0), 75);
+    EXPECT_EQ(FadeOpacity(-2), 73);
+    EXPECT_EQ(FadeOpacity(-1000), 0);
+    EXPECT_EQ(CountdownStepFor(181, 1), 1);
+    EXPECT_EQ(CountdownStepFor(180, 1), 3);
+    EXPECT_EQ(CountdownStepFor(5000, 3), 3);  // a new message in the fade keeps the fast step
+}
+
+TEST(PanelAnimation, EasingApproachesFromOneSideAndTheLastWriteIsExact) {
+    // Growing 0 -> 964 in 22 steps as the frame line does.
+    const std::vector<int32_t> expected{96,  182, 260, 330, 393, 450, 501, 547, 588, 625, 658,
+                                        688, 715, 739, 761, 781, 799, 815, 829, 842, 854, 865};
+    int32_t value = 0;
+    std::vector<int32_t> seen;
+    for (int i = 0; i < 22; ++i) {
+        int32_t next = EaseStep(value, 964);
+        EXPECT_GE(next, value);
+        EXPECT_LE(next, 964);
+        value = next;
+        seen.push_back(value);
+    }
+    EXPECT_EQ(seen, expected);
+    value = 964;  // the final exact write
+    EXPECT_EQ(EaseStep(value, 964), 964);
+
+    // Near the target truncation stalls below it instead of passing it.
+    EXPECT_EQ(EaseStep(955, 964), 955);
+    // Shrinking stops at or above the target.
+    EXPECT_EQ(EaseStep(700, 0), 630);
+    EXPECT_EQ(EaseStep(1, 0), 0);
+    EXPECT_EQ(EaseStep(0, -10), -1);
+    // No overflow of the difference on extreme values.
+    EXPECT_EQ(EaseStep(INT32_MIN, INT32_MAX), -1717986918);
+}
+
+TEST(PanelPlacement, CentredAndLoweredTruncatingTowardZero) {
+    Point p = CentredPanelPosition(100, 50, 1425, 962, 964, 700, 35);
+    EXPECT_EQ(p.x, 330);  // 100 + 230.5
+    EXPECT_EQ(p.y, 216);  // 50 + 131 + 35
+    // Left of the primary screen: -100.5 is truncated to -100, not floored.
+    p = CentredPanelPosition(-101, -200, 965, 701, 964, 700, 0);
+    EXPECT_EQ(p.x, -100);
+    EXPECT_EQ(p.y, -199);
+    // A panel larger than the window.
+    p = CentredPanelPosition(0, 0, 100, 100, 301, 301, 35);
+    EXPECT_EQ(p.x, -100);
+    EXPECT_EQ(p.y, -65);
+}
+
+TEST(CommandLine, ArgumentsAfterTheProgramPath) {
+    EXPECT_EQ(ArgumentsOf("\"C:\\Program Files (x86)\\zorv\\卸载.exe\"  /S"), "/S");
+    EXPECT_EQ(ArgumentsOf("C:\\zorv\\卸载.exe /S /x=\"a b\" "), "/S /x=\"a b\" ");
+    EXPECT_EQ(ArgumentsOf("  setup.exe\t/S"), "/S");
+    EXPECT_EQ(ArgumentsOf("\"C:\\a b\\setup.exe\""), "");
+    EXPECT_EQ(ArgumentsOf(""), "");
+    // A quoted path holding blanks is one token.
+    EXPECT_EQ(ArgumentsOf("\"C:\\a b\\setup.exe\" x"), "x");
+}
+
+TEST(CommandLine, QuietUninstallIsTheSlashSOptionAlone) {
+    EXPECT_TRUE(IsQuietUninstall("\"C:\\Program Files (x86)\\zorv\\卸载.exe\" /S"));
+    EXPECT_TRUE(IsQuietUninstall("卸载.exe /s "));
+    EXPECT_TRUE(IsQuietUninstall("卸载.exe \"/S\""));
+    EXPECT_FALSE(IsQuietUninstall("\"C:\\Program Files (x86)\\zorv\\卸载.exe\""));
+    EXPECT_FALSE(IsQuietUninstall("卸载.exe /S /S"));
+    // The program path itself is no argument, even when it looks like one.
+    EXPECT_FALSE(IsQuietUninstall("/S"));
+}
+
+TEST(CommandLine, ProductUrlOption) {
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=http://mirror.test/zorv.exe"), "http://mirror.test/zorv.exe");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /url=\"http://mirror.test/a b.exe\""), "http://mirror.test/a b.exe");
+    EXPECT_EQ(ProductUrlFromCommandLine("\"C:\\a b\\setup.exe\" /x \"/Url=http://m.test/z.exe\" /S"), "http://m.test/z.exe");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=HTTP://M.TEST/z.exe"), "HTTP://M.TEST/z.exe");
+    // Other schemes, an empty address, no option.
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=https://mirror.test/zorv.exe"), "");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=ftp://mirror.test/zorv.exe"), "");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=http://"), "");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /S"), "");
+    EXPECT_EQ(ProductUrlFromCommandLine("/URL=http://m.test/z.exe"), "");
+    // The option must be the whole argument's start, not a part of it.
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe x/URL=http://m.test/z.exe"), "");
+}
+
+}  // namespace
+}  // namespace zorv::install
