@@ -13,7 +13,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/host-release}
-fetch="$build/tools/zorv-fetch/zorv-fetch"
+fetch="$build/zorv-fetch"
 [ -x "$fetch" ] || { echo "bench/fetch.sh: $fetch not built (cmake --build $build --target zorv-fetch)" >&2; exit 1; }
 command -v curl >/dev/null || { echo "bench/fetch.sh: curl missing: run scripts/setup" >&2; exit 1; }
 megabytes=${ZORV_FETCH_BENCH_MB:-256}
