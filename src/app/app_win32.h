@@ -7,9 +7,20 @@
 #include <string_view>
 
 #include "app/startup_rules.h"
+#include "install/globals.h"
+#include "install/install_win32.h"
 #include "ui/handlers.h"
 
 namespace zorv::app {
+
+// The program-wide state lives below the install and uninstall flows.
+using install::Globals;
+using install::InitGlobals;
+using install::kBuiltInProductUrl;
+using install::ProgramGlobals;
+using install::QuitProgram;
+using install::RecolourProgressShadow;
+using install::ReleaseGlobals;
 
 // The whole program: runtime, globals, system facts, the main window and
 // the message loop.  Returns 0 when the loop ends.
@@ -26,9 +37,6 @@ struct OsVersion {
 };
 OsVersion ReadPebVersion();
 
-// Stops the download keeping its resume data in memory, then ends the
-// program with code 0.  Any thread.
-[[noreturn]] void QuitProgram();
 
 // Installs the program's handlers into the window layer's table.
 void InstallHandlerTable();
@@ -76,13 +84,18 @@ int OnOptionsPanelShown(const ui::EventArgs& args);
 int OnOptionsPanelHidden(const ui::EventArgs& args);
 int OnProgressPanelShown(const ui::EventArgs& args);
 int OnProgressPanelHidden(const ui::EventArgs& args);
-// The progress panel's shadow in its end-of-animation colour: detached and
-// attached again with RGB (254, 241, 248).
-void RecolourProgressShadow();
 // Hides the install controls when the program file's name asks for the
 // uninstall mode; true when it did.
 bool SelectModeByFileName(std::string_view exeFileName);
-// Reads the product address from the update settings next to the program.
+// Reads the update settings next to the program.  Their download address
+// is not used: a file planted beside the installer must not choose what an
+// elevated installer downloads and starts.
 void ReadUpdateSettings();
+// The command-line options: the product address of /URL= (else the
+// built-in one), and the test setting ZORV_TEST_RETRIES=count,waitMs from
+// the environment for the product download's reconnects.
+void ReadCommandLineOptions();
+// The program's command line as GBK text.
+std::string OwnCommandLine();
 
 }  // namespace zorv::app

@@ -6,6 +6,7 @@
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/fatal.h"
+#include "install/install_rules.h"
 
 namespace zorv::app {
 namespace {
@@ -46,7 +47,7 @@ PrivilegeProbe SetPrivilegeProbe(const PrivilegeProbe& probe) {
 
 bool EnsureElevated() {
     if (activeProbe.isAdministrator()) return true;
-    activeProbe.launch(ElevatedRelaunchRequest(GetRunDirectory(), GetExeFileName()));
+    activeProbe.launch(ElevatedRelaunchRequest(GetRunDirectory(), GetExeFileName(), install::ArgumentsOf(OwnCommandLine())));
     return false;
 }
 

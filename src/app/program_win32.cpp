@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/app_win32.h"
-#include "app/globals.h"
+#include "install/globals.h"
 #include "runtime/exit.h"
 #include "runtime/runtime.h"
 #include "ui/form_ids.h"
@@ -20,13 +20,6 @@ int ProgramStart() {
     ui::LoadStartWindow(ui::ids::MainWindow);
     ui::RunMessageLoop();
     return 0;
-}
-
-void QuitProgram() {
-    ProgramGlobals& g = Globals();
-    // Without a running task this does nothing; quitting goes on either way.
-    if (g.TheDownload) StopTaskKeepResume(*g.TheDownload, g.ResumeBuffer, 2);
-    ExitProgram(0);
 }
 
 int OnMainWindowClosing(const ui::EventArgs&) { QuitProgram(); }

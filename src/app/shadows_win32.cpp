@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/app_win32.h"
-#include "app/globals.h"
+#include "install/globals.h"
 #include "ui/form_ids.h"
 #include "ui/shadow_class_win32.h"
 #include "ui/shadow_win32.h"
@@ -47,13 +47,6 @@ int OnProgressPanelShown(const ui::EventArgs&) {
 int OnProgressPanelHidden(const ui::EventArgs&) {
     ui::DetachShadow(ui::GetWindowHandle(ids::ProgressPanel));
     return 0;
-}
-
-void RecolourProgressShadow() {
-    HWND panel = ui::GetWindowHandle(ids::ProgressPanel);
-    ui::DetachShadow(panel);
-    ui::SetShadowLook(Globals().ProgressShadowParams, ui::kProgressPanelFinishedShadow);
-    ui::AttachShadow(panel, &Globals().ProgressShadowParams);
 }
 
 }  // namespace zorv::app

@@ -37,8 +37,10 @@ std::string ChooseProductUrl(std::string_view configured, std::string_view built
     return std::string(configured.empty() ? builtIn : configured);
 }
 
-ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName) {
+ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName,
+                                     std::string_view arguments) {
     ShellRequest request;
+    request.parameters = std::string(arguments);
     request.verb = "runas";
     request.file = std::string(runDirectory) + "\\" + std::string(exeFileName);
     request.directory = std::string(runDirectory);

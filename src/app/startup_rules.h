@@ -35,8 +35,8 @@ inline constexpr char kUpIniKey[] = "下载地址";
 std::string ChooseProductUrl(std::string_view configured, std::string_view builtIn);
 
 // What the shell is asked to start when the program lacks administrator
-// rights: its own file again, through "runas", with no parameters, in its
-// own directory, shown normally.
+// rights: its own file again, through "runas", with the arguments it was
+// given, in its own directory, shown normally.
 struct ShellRequest {
     std::string verb;
     std::string file;
@@ -44,6 +44,7 @@ struct ShellRequest {
     std::string directory;
     int show = 0;
 };
-ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName);
+ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName,
+                                     std::string_view arguments = {});
 
 }  // namespace zorv::app

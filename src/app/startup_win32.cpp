@@ -1,9 +1,14 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "app/app_win32.h"
-#include "app/globals.h"
+#include "install/globals.h"
 #include "runtime/commands_win32.h"
+#include "runtime/codepage_win32.h"
 #include "runtime/exit.h"
+#include "install/install_rules.h"
+#include "uninstall/uninstall_files_win32.h"
 #include "ui/form_ids.h"
 #include "ui/window_commands_win32.h"
 
@@ -12,8 +17,19 @@ namespace zorv::app {
 namespace ids = ui::ids;
 
 void ReadUpdateSettings() {
-    std::string configured = ReadIniValue(UpIniPath(GetRunDirectory()), kUpIniSection, kUpIniKey, kBuiltInProductUrl);
-    Globals().ProductUrl = ChooseProductUrl(configured, kBuiltInProductUrl);
+    ReadIniValue(UpIniPath(GetRunDirectory()), kUpIniSection, kUpIniKey, kBuiltInProductUrl);
+}
+
+std::string OwnCommandLine() { return GbkFromWide(GetCommandLineW()); }
+
+void ReadCommandLineOptions() {
+    Globals().ProductUrl = ChooseProductUrl(install::ProductUrlFromCommandLine(OwnCommandLine()), kBuiltInProductUrl);
+    char retries[64] = {};
+    if (GetEnvironmentVariableA("ZORV_TEST_RETRIES", retries, sizeof(retries)) > 0) {
+        int count = 0, waitMs = 0;
+        if (sscanf(retries, "%d,%d", &count, &waitMs) == 2 && count >= 0 && waitMs >= 0)
+            install::SetDownloadRetries(count, waitMs);
+    }
 }
 
 bool SelectModeByFileName(std::string_view exeFileName) {
@@ -36,7 +52,9 @@ int OnMainWindowCreated(const ui::EventArgs&) {
     ui::LoadWindow(ids::OptionsPanel, ids::MainWindow);
     ui::LoadWindow(ids::ProgressPanel, ids::MainWindow);
     ui::LoadWindow(ids::StatusBar, ids::MainWindow);
-    SelectModeByFileName(GetExeFileName());
+    ReadCommandLineOptions();
+    if (SelectModeByFileName(GetExeFileName()) && install::IsQuietUninstall(OwnCommandLine()))
+        uninstall::QuietUninstall();
     // After the windows exist, so that they keep the scaling they were
     // created with.
     SetProcessDPIAware();

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/app_win32.h"
-#include "app/globals.h"
+#include "install/globals.h"
 #include "runtime/codepage_win32.h"
 
 namespace zorv::app {

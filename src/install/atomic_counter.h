@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-namespace zorv::app {
+namespace zorv::install {
 
 class AtomicCounter {
 public:
@@ -47,4 +47,4 @@ private:
     mutable std::atomic<int32_t> value_{0};
 };
 
-}  // namespace zorv::app
+}  // namespace zorv::install

@@ -1,6 +1,6 @@
-#include "app/globals.h"
+#include "install/globals.h"
 
-namespace zorv::app {
+namespace zorv::install {
 namespace {
 
 ProgramGlobals programGlobals;
@@ -53,4 +53,4 @@ void ReleaseGlobals() {
     created.store(false);
 }
 
-}  // namespace zorv::app
+}  // namespace zorv::install

@@ -8,15 +8,19 @@
 #include <memory>
 #include <string>
 
-#include "app/atomic_counter.h"
+#include "install/atomic_counter.h"
 #include "download/download.h"
 #include "download/task_param.h"
 #include "ui/shadow_params.h"
 
-namespace zorv::app {
+namespace zorv::install {
 
-// The built-in address of the product download.
-inline constexpr char kBuiltInProductUrl[] = "http://download.zorvane.com/zorv.exe";
+// The built-in address of the product download; a build sets its own with
+// the CMake setting ZORV_PRODUCT_URL.
+#ifndef ZORV_PRODUCT_URL
+#define ZORV_PRODUCT_URL "http://download.zorvane.com/zorv.exe"
+#endif
+inline constexpr char kBuiltInProductUrl[] = ZORV_PRODUCT_URL;
 
 struct ProgramGlobals {
     std::unique_ptr<Download> TheDownload;     // the one download object, idle at start
@@ -36,7 +40,7 @@ struct ProgramGlobals {
     int32_t TextCodePage = 0;
     int32_t WindowsVersion = 0;                // (major << 8) | minor
     // The product address the download uses: the built-in one unless the
-    // update settings next to the program name another (see startup).
+    // command line names another with /URL=.
     std::string ProductUrl;
 };
 
@@ -52,4 +56,4 @@ void InitGlobals();
 // then frees the globals in the order they were listed.
 void ReleaseGlobals();
 
-}  // namespace zorv::app
+}  // namespace zorv::install

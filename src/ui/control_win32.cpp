@@ -158,6 +158,9 @@ public:
     bool WriteOwnText(int number, std::string_view text) override {
         if (number != ids::prop::Caption) return false;
         props_.caption = std::string(text);
+        // Also the window text, so that tools outside the program (screen
+        // readers, tests) read the caption as shown.
+        SetWindowTextW(hwnd(), WideFromGbk(props_.caption).c_str());
         InvalidateRect(hwnd(), nullptr, FALSE);
         return true;
     }

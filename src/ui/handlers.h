@@ -30,6 +30,7 @@ enum class Handler : uint32_t {
     ProgressPanelShown,    // attach its shadow
     ProgressPanelHidden,   // detach its shadow
     InstallNotified,       // recolour the panel shadow, then create the chosen shortcuts
+    PathEditKeyDown,       // Enter confirms, Escape closes the panel
     Count
 };
 
@@ -42,7 +43,7 @@ constexpr std::string_view kHandlerNames[kHandlerCount] = {
     "OptionsPanelCreated", "OptionsPanelShown", "OptionsPanelHidden",  "HideOptions",
     "BrowseFolder",      "PathEditFocusGained", "PathEditFocusLost",   "PathFrameClicked",
     "ConfirmClicked",    "HideStatusBar",       "ProgressPanelShown",  "ProgressPanelHidden",
-    "InstallNotified",
+    "InstallNotified",   "PathEditKeyDown",
 };
 
 // What a handler receives.  Mouse events: a = x, b = y (client pixels),

@@ -1,6 +1,9 @@
 // Numbered properties of the loaded windows and controls.  Every access runs
 // on the UI thread; a reference to a window that is not loaded, or to a unit
-// that no loaded window holds, is a fatal error raised on the calling thread.
+// that no loaded window holds, is a fatal error raised on the calling thread,
+// except once the program is ending: the windows are being destroyed then,
+// and an access that finds none is dropped quietly.
+#include "runtime/exit.h"
 #include "runtime/fatal.h"
 #include "ui/form_ids.h"
 #include "ui/property_rules.h"
@@ -33,6 +36,7 @@ Target Resolve(uint32_t windowId, uint32_t unitId, Addressed& out) {
 }
 
 void FailOn(Target target, const char* windowMessage) {
+    if (IsExiting()) return;
     if (target == Target::NoWindow) FatalRuntimeError(windowMessage);
     if (target == Target::NoUnit) FatalRuntimeError(kUnitNotLoaded);
 }

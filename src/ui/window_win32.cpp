@@ -188,7 +188,7 @@ bool CreateFormWindow(LoadedWindow& window, HWND owner) {
 }
 
 void FatalIfMissing(bool missing, const char* message) {
-    if (missing) FatalRuntimeError(message);
+    if (missing && !IsExiting()) FatalRuntimeError(message);
 }
 
 HWND FindHandle(uint32_t windowId, uint32_t unitId) {
@@ -238,6 +238,9 @@ void RunOnUiThread(const std::function<void()>& work) {
         work();
         return;
     }
+    // Once the program ends, the UI thread tears the windows down and may
+    // wait for workers: a worker's request is dropped instead of waiting.
+    if (IsExiting()) return;
     SendMessageW(relay, kRunRequestMessage, 0, reinterpret_cast<LPARAM>(&work));
 }
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_win32.h"
-#include "app/globals.h"
+#include "install/globals.h"
 #include "ui/form_ids.h"
 #include "ui/form_template_resource_win32.h"
 #include "ui/shadow_win32.h"

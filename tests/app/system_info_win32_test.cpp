@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_win32.h"
-#include "app/globals.h"
+#include "install/globals.h"
 
 namespace zorv::app {
 namespace {

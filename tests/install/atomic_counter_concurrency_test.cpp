@@ -3,9 +3,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/atomic_counter.h"
+#include "install/atomic_counter.h"
 
-namespace zorv::app {
+namespace zorv::install {
 namespace {
 
 constexpr int kThreads = 4;
@@ -69,4 +69,4 @@ TEST(AtomicCounterThreads, ExchangeNeverLosesAToken) {
 }
 
 }  // namespace
-}  // namespace zorv::app
+}  // namespace zorv::install

@@ -1,10 +1,10 @@
-#include "app/atomic_counter.h"
+#include "install/atomic_counter.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
-namespace zorv::app {
+namespace zorv::install {
 namespace {
 
 TEST(AtomicCounter, EachOperationReturnsWhatItsContractSays) {
@@ -47,4 +47,4 @@ TEST(AtomicCounter, WrapsAroundLikeTheInterlockedInstructions) {
 }
 
 }  // namespace
-}  // namespace zorv::app
+}  // namespace zorv::install

@@ -1,8 +1,8 @@
-#include "app/globals.h"
+#include "install/globals.h"
 
 #include <gtest/gtest.h>
 
-namespace zorv::app {
+namespace zorv::install {
 namespace {
 
 TEST(ProgramGlobalsStart, EveryGlobalHoldsItsStartValue) {
@@ -79,4 +79,4 @@ TEST(ProgramGlobalsStart, ReleaseWithoutStartDoesNothing) {
 }
 
 }  // namespace
-}  // namespace zorv::app
+}  // namespace zorv::install

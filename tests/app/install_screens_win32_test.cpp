@@ -1,0 +1,269 @@
+// The install screens of the real program, driven from outside with the
+// real mouse: the options panel, the folder completion, docking while the
+// main window is dragged, the folder dialog, the status strip and the
+// progress panel's animation.  Screenshots go to <build>/screens/.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/http_test_server.h"
+#include "support/program_child_win32.h"
+#include "support/screen_win32.h"
+
+namespace zorv::testing {
+namespace {
+
+constexpr int kMainWidth = 1365, kMainHeight = 902;
+constexpr int kOptionsWidth = 1365, kOptionsHeight = 250;
+constexpr int kProgressWidth = 964, kProgressHeight = 700;
+constexpr int kStatusWidth = 1365, kStatusHeight = 66;
+constexpr wchar_t kDefaultFolder[] = L"C:\\Program Files (x86)\\zorv";
+
+bool Shown(HWND window) { return window && IsWindowVisible(window); }
+
+class Screens : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveDisplay()) GTEST_SKIP() << "needs a display (run under scripts/with-xvfb)";
+    }
+    // The program started with /URL= naming the scripted server, its main
+    // window and its three other windows found.
+    void Start() {
+        std::wstring url;
+        for (char c : server_.Url("/zorv.exe")) url.push_back(wchar_t(c));
+        program_ = std::make_unique<ChildProgram>(WinePathOf(ZORV_SETUP_EXE), L"/URL=" + url);
+        ASSERT_TRUE(program_->started());
+        main_ = program_->WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main_, nullptr);
+        options_ = TopLevelOfSize(program_->id(), kOptionsWidth, kOptionsHeight);
+        progress_ = TopLevelOfSize(program_->id(), kProgressWidth, kProgressHeight);
+        status_ = TopLevelOfSize(program_->id(), kStatusWidth, kStatusHeight);
+        ASSERT_NE(options_, nullptr);
+        ASSERT_NE(progress_, nullptr);
+        ASSERT_NE(status_, nullptr);
+        edit_ = ControlAt(options_, 44, 78, 42);
+        ASSERT_NE(edit_, nullptr);
+        Sleep(500);
+    }
+    void Close() {
+        if (!program_) return;
+        PostMessageW(main_, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program_->WaitForExit(20000), 0u);
+        program_.reset();
+    }
+    void TearDown() override {
+        if (program_) Close();
+    }
+    void OpenOptions() {
+        ClickAt(main_, 64 + 41, 848 + 16);  // OptionsLink
+        ASSERT_TRUE(WaitUntil([&] { return Shown(options_); }, 5000));
+        Sleep(300);
+    }
+    void SetFolder(const std::wstring& folder) {
+        SendMessageW(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    }
+    void Confirm() { ClickAt(options_, 1112 + 131, 142 + 52); }  // ConfirmButton
+    std::wstring Folder() const { return WindowText(edit_); }
+
+    HttpTestServer server_;
+    std::unique_ptr<ChildProgram> program_;
+    HWND main_ = nullptr, options_ = nullptr, progress_ = nullptr, status_ = nullptr, edit_ = nullptr;
+};
+
+TEST_F(Screens, OptionsPanelDocksBelowAndTheCaptionFollowsTheFolder) {
+    Start();
+    OpenOptions();
+    RECT main = WindowRectOf(main_), panel = WindowRectOf(options_);
+    EXPECT_EQ(panel.left, main.left);
+    EXPECT_EQ(panel.bottom, main.bottom);
+    HWND link = ControlAt(main_, 64, 848, 32), icon = ControlAt(main_, 32, 848, 32), label = ControlAt(main_, 93, 688, 32);
+    ASSERT_TRUE(link && icon && label);
+    EXPECT_FALSE(IsWindowVisible(link));
+    EXPECT_FALSE(IsWindowVisible(icon));
+    EXPECT_FALSE(IsWindowVisible(label));
+    SaveScreenshot("options-panel");
+
+    SetFolder(L"D:\\Games");
+    ClickAt(options_, 54 + 41, 16 + 16);  // OptionsBackLink
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options_); }, 5000));
+    EXPECT_TRUE(IsWindowVisible(link));
+    EXPECT_TRUE(IsWindowVisible(label));
+    EXPECT_EQ(WindowText(label), L"当前安装路径 D:\\Games");
+
+    // Escape in the folder box closes the panel like the back link.
+    OpenOptions();
+    ClickAt(options_, 44 + 300, 78 + 21);
+    keybd_event(VK_ESCAPE, 0, 0, 0);
+    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options_); }, 5000));
+}
+
+TEST_F(Screens, ConfirmingCompletesTheFolderWithTheProductName) {
+    struct Case {
+        const wchar_t* typed;
+        const wchar_t* completed;
+    };
+    const Case cases[] = {
+        {L"D:\\Games", L"D:\\Games\\zorv"},
+        {L"D:\\Games\\ZORV", L"D:\\Games\\ZORV\\zorv"},
+        {L"D", L"D\\zorv"},
+        {L"D:\\zorv", L"D:\\zorv"},
+    };
+    for (const Case& c : cases) {
+        Start();
+        OpenOptions();
+        SetFolder(c.typed);
+        Confirm();
+        // The update appends its backslash right after the completion.
+        std::wstring completed = c.completed;
+        EXPECT_TRUE(WaitUntil([&] { return Folder() == completed || Folder() == completed + L"\\"; }, 5000))
+            << "typed " << std::string(c.typed, c.typed + wcslen(c.typed)).c_str();
+        EXPECT_TRUE(WaitUntil([&] { return Shown(progress_); }, 5000));
+        Close();
+    }
+
+    // An empty box only reopens the panel.
+    Start();
+    OpenOptions();
+    SetFolder(L"");
+    Confirm();
+    Sleep(1500);
+    EXPECT_TRUE(IsWindowVisible(options_));
+    EXPECT_FALSE(IsWindowVisible(progress_));
+    EXPECT_EQ(Folder(), L"");
+    EXPECT_EQ(server_.RequestCount(), 0u);
+}
+
+TEST_F(Screens, DraggingTheMainWindowKeepsThePanelsDocked) {
+    Start();
+    OpenOptions();
+    RECT before = WindowRectOf(main_);
+    POINT grab{before.left + 400, before.top + 300};  // the background, no control
+    SetCursorPos(grab.x, grab.y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    for (int step = 1; step <= 10; ++step) {
+        Sleep(30);
+        SetCursorPos(grab.x + step * 6, grab.y + step * 4);
+    }
+    Sleep(100);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    Sleep(500);
+    RECT main = WindowRectOf(main_);
+    EXPECT_EQ(main.left - before.left, 60);
+    EXPECT_EQ(main.top - before.top, 40);
+    RECT panel = WindowRectOf(options_), progress = WindowRectOf(progress_), status = WindowRectOf(status_);
+    EXPECT_EQ(panel.left, main.left);
+    EXPECT_EQ(panel.bottom, main.bottom);
+    EXPECT_EQ(status.left, main.left);
+    EXPECT_EQ(status.top, main.top);
+    EXPECT_EQ(progress.left, main.left + (kMainWidth - kProgressWidth) / 2);
+    EXPECT_EQ(progress.top, main.top + (kMainHeight - kProgressHeight) / 2);
+}
+
+TEST_F(Screens, TheFolderDialogIsTitledAndCancellingGivesTheDefault) {
+    Start();
+    OpenOptions();
+    SetFolder(L"D:\\Elsewhere");
+    ClickAt(options_, 1294 + 12, 87 + 12);  // BrowseIcon
+    HWND dialog = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (dialog = FindWindowW(nullptr, L"选择安装路径")) != nullptr; }, 10000));
+    ASSERT_NE(dialog, nullptr);
+    SaveScreenshot("folder-dialog");
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return Folder() == kDefaultFolder; }, 5000));
+}
+
+TEST_F(Screens, StatusStripShowsCountsDownFadesAndCloses) {
+    // The server refuses: both tries fail at once and the failure message
+    // stays for 10 seconds.
+    server_.Route("/zorv.exe", Status(404));
+    Start();
+    ClickAt(main_, 626 + 66, 574 + 26);  // InstallButton
+    ASSERT_TRUE(WaitUntil([&] { return Shown(status_); }, 10000));
+    RECT strip = WindowRectOf(status_), main = WindowRectOf(main_);
+    EXPECT_EQ(strip.left, main.left);
+    EXPECT_EQ(strip.top, main.top);
+    HWND text = ControlAt(status_, 183, 18, 32);
+    ASSERT_NE(text, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(text) == L"获取下载文件失败，请尝试重启软件解决问题"; }, 20000));
+    ULONGLONG shown = GetTickCount64();
+    Sleep(1000);
+    SaveScreenshot("status-strip");
+    COLORREF early = ScreenPixel(strip.left + 100, strip.top + 10);
+    EXPECT_EQ(early, RGB(250, 167, 85));
+    HWND counter = ControlAt(status_, 14, 9, 48);
+    ASSERT_NE(counter, nullptr);
+    std::wstring count = WindowText(counter);
+    EXPECT_TRUE(count.size() >= 3 && count[count.size() - 2] == L'.') << "counter shows one decimal";
+    // Near the end the strip fades over the main window's pale header.
+    ASSERT_TRUE(WaitUntil([&] { return GetBValue(ScreenPixel(strip.left + 100, strip.top + 10)) > 120; }, 30000));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(status_); }, 10000));
+    EXPECT_GT(GetTickCount64() - shown, 5000u);
+
+    // The close glyph hides a long message at once.
+    server_.Route("/zorv.exe", Status(404));
+    Close();
+    Reply slow = Body(std::string(200000, 'z'));
+    slow.trickleBytes = 100;
+    slow.trickleGapMs = 500;
+    server_.Route("/zorv.exe", slow);
+    Start();
+    ClickAt(main_, 626 + 66, 574 + 26);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(status_); }, 10000));
+    Sleep(500);
+    ClickAt(status_, 1319 + 16, 17 + 16);  // StatusClose
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(status_); }, 1000));
+}
+
+TEST_F(Screens, TheAnimationRunsInOrderAndNotifiesAfterAbout16Seconds) {
+    Reply slow = Body(std::string(200000, 'z'));
+    slow.trickleBytes = 100;
+    slow.trickleGapMs = 500;
+    server_.Route("/zorv.exe", slow);
+    Start();
+    ClickAt(main_, 626 + 66, 574 + 26);
+    ULONGLONG clicked = GetTickCount64();
+    ASSERT_TRUE(WaitUntil([&] { return Shown(progress_); }, 5000));
+    RECT main = WindowRectOf(main_), panel = WindowRectOf(progress_);
+    EXPECT_EQ(panel.left, main.left + (kMainWidth - kProgressWidth) / 2);
+    EXPECT_EQ(panel.top, main.top + (kMainHeight - kProgressHeight) / 2 + 35);
+    HWND frameTop = ControlAt(progress_, 0, 0, 2), footer4 = ControlAt(progress_, 864, 648, 30);
+    ASSERT_TRUE(frameTop && footer4);
+    auto width = [](HWND control) {
+        RECT rect = WindowRectOf(control);
+        return rect.right - rect.left;
+    };
+    // The first unit grows while the last waits at zero; the last ends at its target.
+    bool grewFirst = false, shot = false;
+    ULONGLONG lastStarted = 0;
+    for (ULONGLONG now = GetTickCount64(); now - clicked < 25000; now = GetTickCount64()) {
+        int top = width(frameTop), last = width(footer4);
+        if (top > 0 && top < kProgressWidth && last == 0) grewFirst = true;
+        if (!shot && now - clicked > 6000) shot = SaveScreenshot("progress-animation");
+        if (last > 0 && lastStarted == 0) lastStarted = now;
+        if (last == 80) break;
+        Sleep(20);
+    }
+    EXPECT_TRUE(grewFirst);
+    EXPECT_EQ(width(frameTop), kProgressWidth);
+    EXPECT_EQ(width(footer4), 80);
+    ASSERT_NE(lastStarted, 0u);
+    EXPECT_NEAR(double(lastStarted - clicked) / 1000.0, 15.0, 3.0);
+    // The notification's handler recolours the panel's shadow; a second
+    // later the shortcuts are made (both options are ticked).
+    wchar_t desktop[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
+    std::wstring link = std::wstring(desktop) + L"\\Zorvane.lnk";
+    DeleteFileW(link.c_str());
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000));
+    EXPECT_NEAR(double(GetTickCount64() - clicked) / 1000.0, 17.0, 3.0);
+    DeleteFileW(link.c_str());
+}
+
+}  // namespace
+}  // namespace zorv::testing

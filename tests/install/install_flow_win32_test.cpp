@@ -1,0 +1,308 @@
+// The whole program installing and uninstalling under Wine, driven from
+// outside: the real exe with /URL= naming a scripted loopback server, real
+// mouse clicks, and the files, links and registry values of the prefix.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "runtime/codepage_win32.h"
+#include "support/http_test_server.h"
+#include "support/program_child_win32.h"
+#include "uninstall/uninstall_texts.h"
+
+namespace zorv::testing {
+namespace {
+
+constexpr wchar_t kFolder[] = L"C:\\Program Files (x86)\\zorv";
+constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zorv";
+constexpr int kButtonX = 626 + 66, kButtonY = 574 + 26;  // InstallButton / UninstallButton centre
+constexpr DWORD kInstallMs = 60000;                       // animation (16 s) and a margin
+
+std::string ReadWhole(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::wstring Special(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+std::wstring DesktopLink() { return Special(CSIDL_DESKTOPDIRECTORY) + L"\\Zorvane.lnk"; }
+std::wstring StartMenuLink() { return Special(CSIDL_STARTMENU) + L"\\Zorvane.lnk"; }
+std::wstring InFolder(const wchar_t* name) { return std::wstring(kFolder) + L"\\" + name; }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring LinkTarget(const std::wstring& link) {
+    CoInitialize(nullptr);
+    std::wstring target;
+    IShellLinkW* shellLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = {};
+            if (SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
+                SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))
+                target = path;
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+// A value of the product's uninstall key: its type and its data (texts
+// without the terminator).
+struct RegistryValue {
+    DWORD type = 0;
+    std::wstring text;
+    DWORD number = 0;
+    DWORD bytes = 0;
+};
+RegistryValue ReadUninstallValue(const wchar_t* name) {
+    RegistryValue value;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+    BYTE data[2048] = {};
+    DWORD size = sizeof(data);
+    if (RegQueryValueExW(key, name, nullptr, &value.type, data, &size) == ERROR_SUCCESS) {
+        value.bytes = size;
+        if (value.type == REG_SZ) value.text = reinterpret_cast<const wchar_t*>(data);
+        if (value.type == REG_DWORD) value.number = *reinterpret_cast<const DWORD*>(data);
+    }
+    RegCloseKey(key);
+    return value;
+}
+bool UninstallKeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+BOOL CALLBACK CloseProductWindow(HWND window, LPARAM) {
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (std::wstring(title) == L"Zorvane") PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
+            else DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Nothing of an earlier run: no product running, no folder, links or key.
+void ClearInstallation() {
+    EnumWindows(CloseProductWindow, 0);
+    Sleep(300);
+    RemoveTree(kFolder);
+    DeleteFileW(DesktopLink().c_str());
+    DeleteFileW(StartMenuLink().c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+}
+
+std::string ProductBytes() { return ReadWhole(WinePathOf(ZORV_PRODUCT_EXE)); }
+std::string InstallerBytes() { return ReadWhole(WinePathOf(ZORV_SETUP_EXE)); }
+
+class InstallFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveDisplay()) GTEST_SKIP() << "needs a display (run under scripts/with-xvfb)";
+        ClearInstallation();
+        product_ = ProductBytes();
+        ASSERT_FALSE(product_.empty());
+    }
+    void TearDown() override { ClearInstallation(); }
+
+    std::wstring UrlOption() const {
+        std::wstring url;
+        for (char c : server_.Url("/zorv.exe")) url.push_back(wchar_t(c));
+        return L"/URL=" + url;
+    }
+    // Starts the installer, waits for its window and clicks the install button.
+    void StartAndClick(ChildProgram& program) {
+        ASSERT_TRUE(program.started());
+        HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        Sleep(500);
+        ClickAt(main, kButtonX, kButtonY);
+    }
+    // Runs one whole install that must end with 0.
+    void InstallOnce() {
+        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+        StartAndClick(program);
+        ASSERT_EQ(program.WaitForExit(kInstallMs), 0u);
+    }
+
+    HttpTestServer server_;
+    std::string product_;
+};
+
+TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
+    server_.Route("/zorv.exe", Body(product_));
+    InstallOnce();
+
+    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    std::string_view script = uninstall::UninstallScriptText(), notes = uninstall::UninstallInstructionsText();
+    EXPECT_EQ(ReadWhole(InFolder(L"Uninstall.bat")), std::string(script));
+    EXPECT_EQ(ReadWhole(InFolder(L"卸载说明.txt")), std::string(notes));
+    EXPECT_EQ(ReadWhole(InFolder(L"卸载.exe")), InstallerBytes());
+    EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"zorv-started.txt")); }, 10000)) << "product not started";
+
+    std::wstring product = std::wstring(kFolder) + L"\\zorv.exe";
+    EXPECT_EQ(_wcsicmp(LinkTarget(DesktopLink()).c_str(), product.c_str()), 0) << LinkTarget(DesktopLink()).size();
+    EXPECT_EQ(_wcsicmp(LinkTarget(StartMenuLink()).c_str(), product.c_str()), 0);
+
+    std::wstring folder = std::wstring(kFolder) + L"\\";
+    EXPECT_EQ(ReadUninstallValue(L"DisplayName").text, L"Zorvane");
+    EXPECT_EQ(ReadUninstallValue(L"DisplayVersion").text, L"1.2.3.4");
+    EXPECT_EQ(ReadUninstallValue(L"Publisher").text, L"zorv");
+    EXPECT_EQ(ReadUninstallValue(L"DisplayIcon").text, folder + L"zorv.exe");
+    EXPECT_EQ(ReadUninstallValue(L"InstallLocation").text, folder);
+    EXPECT_EQ(ReadUninstallValue(L"UninstallString").text, L"\"" + folder + L"卸载.exe\"");
+    EXPECT_EQ(ReadUninstallValue(L"QuietUninstallString").text, L"\"" + folder + L"卸载.exe\" /S");
+    EXPECT_EQ(ReadUninstallValue(L"UninstallString").type, DWORD(REG_SZ));
+    EXPECT_EQ(ReadUninstallValue(L"NoModify").number, 1u);
+    EXPECT_EQ(ReadUninstallValue(L"NoRepair").type, DWORD(REG_DWORD));
+    EXPECT_EQ(ReadUninstallValue(L"NoRepair").number, 1u);
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 1u);
+
+    // A second install over the first removes the old version, and its one
+    // download succeeds straight away.
+    EnumWindows(CloseProductWindow, 0);
+    DeleteFileW(InFolder(L"zorv-started.txt").c_str());
+    InstallOnce();
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
+    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"zorv-started.txt")); }, 10000));
+}
+
+TEST_F(InstallFlow, AnAnswerCutHalfWayIsCompletedByARangeRequest) {
+    Reply cut = Body(product_);
+    cut.closeAtBodyByte = int64_t(product_.size() / 2);
+    server_.RouteOnce("/zorv.exe", cut);
+    server_.Route("/zorv.exe", Body(product_));
+    InstallOnce();
+    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_FALSE(server_.RequestsFor("/zorv.exe").back().Header("Range").empty());
+}
+
+TEST_F(InstallFlow, WithoutALengthItTriesTwiceAndInstallsNothing) {
+    Reply lengthless = Body(product_);
+    lengthless.framing = Framing::CloseDelimited;
+    server_.Route("/zorv.exe", lengthless);
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    StartAndClick(program);
+    EXPECT_TRUE(server_.WaitForRequests(2, 30000));
+    // Past the animation and its shortcut step: still open, nothing installed.
+    Sleep(22000);
+    EXPECT_TRUE(program.Running());
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
+    EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
+    EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
+    EXPECT_FALSE(Exists(InFolder(L"Uninstall.bat")));
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(Exists(StartMenuLink()));
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
+    HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(5000), 0u);
+}
+
+TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
+    Reply slow = Body(product_);
+    slow.trickleBytes = 1000;
+    slow.trickleGapMs = 200;
+    server_.Route("/zorv.exe", slow);
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    StartAndClick(program);
+    ASSERT_TRUE(server_.WaitForRequests(1, 20000));
+    Sleep(1500);  // the animation and the progress messages write to the windows meanwhile
+    HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
+    ASSERT_NE(main, nullptr);
+    ULONGLONG asked = GetTickCount64();
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(16000), 0u);
+    EXPECT_LT(GetTickCount64() - asked, 16000u);
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+// Uninstall: the copy in the install folder, started from there as the
+// shell starts it, removes the product; elsewhere it refuses.
+TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) {
+    server_.Route("/zorv.exe", Body(product_));
+    InstallOnce();
+    EnumWindows(CloseProductWindow, 0);
+
+    // A copy beside a folder that only ends in the product's letters refuses.
+    std::wstring other = L"C:\\myzorv";
+    CreateDirectoryW(other.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(InFolder(L"卸载.exe").c_str(), (other + L"\\卸载.exe").c_str(), FALSE));
+    std::wstring keep = other + L"\\keep.txt";
+    std::ofstream(keep.c_str()) << "the user's own file";
+    {
+        ChildProgram refused(other + L"\\卸载.exe", L"", other);
+        HWND main = refused.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        Sleep(500);
+        ClickAt(main, kButtonX, kButtonY);
+        Sleep(2500);
+        EXPECT_TRUE(refused.Running());
+        EXPECT_FALSE(Exists(other + L"\\Uninstall.bat"));
+        EXPECT_TRUE(Exists(keep));
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(refused.WaitForExit(5000), 0u);
+    }
+    RemoveTree(other);
+
+    ChildProgram uninstaller(InFolder(L"卸载.exe"), L"", kFolder);
+    HWND main = uninstaller.WaitForWindow(kMainWindowTitle, 30000);
+    ASSERT_NE(main, nullptr);
+    Sleep(500);
+    ClickAt(main, kButtonX, kButtonY);
+    EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
+    // Wine's cmd keeps the running script open, so the emptied folder itself
+    // may stay; its files, the links and the key go.
+    EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")) && !UninstallKeyExists(); }, 30000));
+    EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"卸载.exe")); }, 10000));
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(Exists(StartMenuLink()));
+}
+
+TEST_F(InstallFlow, QuietUninstallShowsNoWindowAndRemovesEverything) {
+    server_.Route("/zorv.exe", Body(product_));
+    InstallOnce();
+    EnumWindows(CloseProductWindow, 0);
+    ChildProgram quiet(InFolder(L"卸载.exe"), L"/s", kFolder);
+    EXPECT_EQ(quiet.WaitForWindow(kMainWindowTitle, 20000), nullptr);
+    EXPECT_EQ(quiet.WaitForExit(20000), 0u);
+    EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")) && !UninstallKeyExists(); }, 30000));
+    EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+}  // namespace
+}  // namespace zorv::testing
