@@ -47,6 +47,18 @@ std::string WithoutTrailingSeparators(std::string_view folder) {
     return trimmed;
 }
 
+// The folder whose script the last exit routine starts.
+std::string scriptFolder;
+
+// Started as late as the program can: the script deletes the folder this
+// program's own file stands in, which cannot go while the program runs.
+void StartScriptOnExit() { StartUninstallScript(scriptFolder); }
+
+void StartScriptAndEnd(const std::string& folder) {
+    scriptFolder = folder;
+    AddExitRoutine(StartScriptOnExit);
+}
+
 void CoverUninstallButton() {
     ui::WriteProperty(ids::MainWindow, ids::DragHandleHidden, ids::prop::Visible, 1);
     ui::WriteProperty(ids::MainWindow, ids::DragHandleHidden, ids::prop::Left, 592);
@@ -91,7 +103,7 @@ void UninstallClick() {
     CoverUninstallButton();
     install::PumpingWait(1000);
     WriteUninstallScript(folder);
-    StartUninstallScript(folder);
+    StartScriptAndEnd(folder);
     install::QuitProgram();
 }
 
@@ -100,7 +112,7 @@ void QuietUninstall() {
     std::string folder = GetRunDirectory();
     if (!install::IsProductFolder(folder)) ExitProgram(2);
     WriteUninstallScript(folder);
-    StartUninstallScript(folder);
+    StartScriptAndEnd(folder);
     ExitProgram(0);
 }
 

@@ -251,6 +251,54 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
     EXPECT_FALSE(UninstallKeyExists());
 }
 
+TEST_F(InstallFlow, WithNeitherOptionTickedNoLinkIsMade) {
+    server_.Route("/zorv.exe", Body(product_));
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    ASSERT_TRUE(program.started());
+    HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
+    ASSERT_NE(main, nullptr);
+    Sleep(500);
+    ClickAt(main, 64 + 41, 848 + 16);  // OptionsLink
+    Sleep(800);
+    // The options panel lies over the main window's bottom 250 pixels.
+    auto clickPanel = [&](int x, int y) { ClickAt(main, x, y + (902 - 250)); };
+    clickPanel(24 + 76, 192 + 20);   // DesktopShortcutCheck
+    Sleep(300);
+    clickPanel(184 + 84, 192 + 20);  // StartMenuCheck
+    Sleep(300);
+    clickPanel(1112 + 131, 142 + 52);  // ConfirmButton
+    EXPECT_EQ(program.WaitForExit(kInstallMs), 0u);
+    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(Exists(StartMenuLink()));
+    EXPECT_EQ(ReadUninstallValue(L"DisplayName").text, L"Zorvane");
+}
+
+TEST_F(InstallFlow, AServerThatKeepsCuttingInstallsNothingAndTheLinksGoAgain) {
+    Reply cut = Body(product_);
+    cut.closeAtBodyByte = 4096;
+    server_.Route("/zorv.exe", [cut](const Request&) { return cut; });
+    SetEnvironmentVariableW(L"ZORV_TEST_RETRIES", L"2,100");
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    SetEnvironmentVariableW(L"ZORV_TEST_RETRIES", nullptr);
+    StartAndClick(program);
+    // Both tasks give up long before the animation ends; the links the
+    // shortcut step makes are taken away again.
+    Sleep(24000);
+    EXPECT_TRUE(program.Running());
+    EXPECT_GE(server_.RequestsFor("/zorv.exe").size(), 2u);
+    EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
+    EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(Exists(StartMenuLink()));
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
+    HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(5000), 0u);
+}
+
 // Uninstall: the copy in the install folder, started from there as the
 // shell starts it, removes the product; elsewhere it refuses.
 TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) {
@@ -258,14 +306,16 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     InstallOnce();
     EnumWindows(CloseProductWindow, 0);
 
-    // A copy beside a folder that only ends in the product's letters refuses.
-    std::wstring other = L"C:\\myzorv";
-    CreateDirectoryW(other.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(InFolder(L"卸载.exe").c_str(), (other + L"\\卸载.exe").c_str(), FALSE));
-    std::wstring keep = other + L"\\keep.txt";
-    std::ofstream(keep.c_str()) << "the user's own file";
-    {
+    // A copy in a folder that only ends in the product's letters, or on the
+    // desktop, refuses and touches nothing.
+    std::wstring desktop = Special(CSIDL_DESKTOPDIRECTORY);
+    for (const std::wstring& other : {std::wstring(L"C:\\myzorv"), desktop}) {
+        CreateDirectoryW(other.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(InFolder(L"卸载.exe").c_str(), (other + L"\\卸载.exe").c_str(), FALSE));
+        std::wstring keep = other + L"\\keep.txt";
+        std::ofstream(keep.c_str()) << "the user's own file";
         ChildProgram refused(other + L"\\卸载.exe", L"", other);
+        EXPECT_TRUE(Exists(DesktopLink()));
         HWND main = refused.WaitForWindow(kMainWindowTitle, 30000);
         ASSERT_NE(main, nullptr);
         Sleep(500);
@@ -276,8 +326,10 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
         EXPECT_TRUE(Exists(keep));
         PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(refused.WaitForExit(5000), 0u);
+        DeleteFileW((other + L"\\卸载.exe").c_str());
+        DeleteFileW(keep.c_str());
     }
-    RemoveTree(other);
+    RemoveTree(L"C:\\myzorv");
 
     ChildProgram uninstaller(InFolder(L"卸载.exe"), L"", kFolder);
     HWND main = uninstaller.WaitForWindow(kMainWindowTitle, 30000);
@@ -302,6 +354,41 @@ TEST_F(InstallFlow, QuietUninstallShowsNoWindowAndRemovesEverything) {
     EXPECT_EQ(quiet.WaitForExit(20000), 0u);
     EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")) && !UninstallKeyExists(); }, 30000));
     EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+BOOL CALLBACK CloseFolderWindow(HWND window, LPARAM process) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t title[MAX_PATH] = {};
+    GetWindowTextW(window, title, MAX_PATH);
+    if (owner != DWORD(process) && wcsstr(title, L"zorv")) PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+// Last: the shell's folder window it opens may stay up a moment.
+TEST_F(InstallFlow, ALockedProductThatCannotBeRemovedStopsBeforeTheDownload) {
+    server_.Route("/zorv.exe", Body(product_));
+    InstallOnce();
+    EnumWindows(CloseProductWindow, 0);
+    Sleep(500);
+    // Held open without delete sharing: neither the script nor the removal
+    // can take it.
+    HANDLE lock = CreateFileW(InFolder(L"zorv.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    StartAndClick(program);
+    EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"卸载.exe")); }, 30000));
+    Sleep(2000);
+    EXPECT_TRUE(program.Running());
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 1u) << "no second download";
+    EXPECT_TRUE(Exists(InFolder(L"zorv.exe")));
+    CloseHandle(lock);
+    EnumWindows(CloseFolderWindow, LPARAM(GetCurrentProcessId()));
+    HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(5000), 0u);
 }
 
 }  // namespace
