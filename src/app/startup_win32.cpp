@@ -8,6 +8,7 @@
 #include "runtime/codepage_win32.h"
 #include "runtime/exit.h"
 #include "install/install_rules.h"
+#include "install/install_win32.h"
 #include "uninstall/uninstall_files_win32.h"
 #include "ui/form_ids.h"
 #include "ui/window_commands_win32.h"
@@ -52,6 +53,9 @@ int OnMainWindowCreated(const ui::EventArgs&) {
     ui::LoadWindow(ids::OptionsPanel, ids::MainWindow);
     ui::LoadWindow(ids::ProgressPanel, ids::MainWindow);
     ui::LoadWindow(ids::StatusBar, ids::MainWindow);
+    // The main window has taken its place already: the others join it now
+    // and follow it on every move.
+    install::DockSecondaryWindows();
     ReadCommandLineOptions();
     if (SelectModeByFileName(GetExeFileName()) && install::IsQuietUninstall(OwnCommandLine()))
         uninstall::QuietUninstall();

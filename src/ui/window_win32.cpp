@@ -159,6 +159,27 @@ HWND ParentHandle(LoadedWindow& window, const UnitRecord& unit) {
     return parent ? parent->hwnd() : nullptr;
 }
 
+// True when the inner unit lies within the outer one and is smaller: a
+// control framed by a sibling (the folder box and its icon in their field).
+bool FramedBy(const UnitRecord& inner, const UnitRecord& outer) {
+    if (inner.parent != outer.parent) return false;
+    bool within = inner.left >= outer.left && inner.top >= outer.top &&
+                  inner.left + inner.width <= outer.left + outer.width &&
+                  inner.top + inner.height <= outer.top + outer.height;
+    return within && (inner.width < outer.width || inner.height < outer.height);
+}
+
+// Earlier units lie above later ones, except that a unit framed by an
+// earlier sibling lies above its frame, which would hide it otherwise.
+void RaiseFramedControls(LoadedWindow& window) {
+    for (std::size_t i = 0; i < window.controls.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (FramedBy(window.controls[i]->unit(), window.controls[j]->unit())) {
+                SetWindowPos(window.controls[i]->hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                break;
+            }
+}
+
 bool CreateControls(LoadedWindow& window) {
     for (const UnitRecord& unit : window.record->units) {
         if (unit.type == UnitType::Window) continue;
@@ -168,6 +189,7 @@ bool CreateControls(LoadedWindow& window) {
         if (!control) return false;
         window.controls.push_back(std::move(control));
     }
+    RaiseFramedControls(window);
     return true;
 }
 

@@ -26,6 +26,13 @@ constexpr wchar_t kDefaultFolder[] = L"C:\\Program Files (x86)\\zorv";
 
 bool Shown(HWND window) { return window && IsWindowVisible(window); }
 
+// ASCII view of a wide text for failure messages.
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out.push_back(c < 128 ? char(c) : '?');
+    return out;
+}
+
 class Screens : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -68,7 +75,12 @@ protected:
         SendMessageW(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
     }
     void Confirm() { ClickAt(options_, 1112 + 131, 142 + 52); }  // ConfirmButton
-    std::wstring Folder() const { return WindowText(edit_); }
+    // The box's own text (GetWindowText cannot read a control of another process).
+    std::wstring Folder() const {
+        wchar_t text[512] = {};
+        SendMessageW(edit_, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
 
     HttpTestServer server_;
     std::unique_ptr<ChildProgram> program_;
@@ -91,8 +103,7 @@ TEST_F(Screens, OptionsPanelDocksBelowAndTheCaptionFollowsTheFolder) {
     SetFolder(L"D:\\Games");
     ClickAt(options_, 54 + 41, 16 + 16);  // OptionsBackLink
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options_); }, 5000));
-    EXPECT_TRUE(IsWindowVisible(link));
-    EXPECT_TRUE(IsWindowVisible(label));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(link) && IsWindowVisible(label); }, 5000));
     EXPECT_EQ(WindowText(label), L"当前安装路径 D:\\Games");
 
     // Escape in the folder box closes the panel like the back link.
@@ -122,12 +133,13 @@ TEST_F(Screens, ConfirmingCompletesTheFolderWithTheProductName) {
         // The update appends its backslash right after the completion.
         std::wstring completed = c.completed;
         EXPECT_TRUE(WaitUntil([&] { return Folder() == completed || Folder() == completed + L"\\"; }, 5000))
-            << "typed " << std::string(c.typed, c.typed + wcslen(c.typed)).c_str();
+            << "typed " << Narrow(c.typed) << ", box " << Narrow(Folder());
         EXPECT_TRUE(WaitUntil([&] { return Shown(progress_); }, 5000));
         Close();
     }
 
     // An empty box only reopens the panel.
+    size_t requests = server_.RequestCount();
     Start();
     OpenOptions();
     SetFolder(L"");
@@ -135,8 +147,8 @@ TEST_F(Screens, ConfirmingCompletesTheFolderWithTheProductName) {
     Sleep(1500);
     EXPECT_TRUE(IsWindowVisible(options_));
     EXPECT_FALSE(IsWindowVisible(progress_));
-    EXPECT_EQ(Folder(), L"");
-    EXPECT_EQ(server_.RequestCount(), 0u);
+    EXPECT_EQ(Narrow(Folder()), "");
+    EXPECT_EQ(server_.RequestCount(), requests);
 }
 
 TEST_F(Screens, DraggingTheMainWindowKeepsThePanelsDocked) {
@@ -171,8 +183,9 @@ TEST_F(Screens, TheFolderDialogIsTitledAndCancellingGivesTheDefault) {
     SetFolder(L"D:\\Elsewhere");
     ClickAt(options_, 1294 + 12, 87 + 12);  // BrowseIcon
     HWND dialog = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return (dialog = FindWindowW(nullptr, L"选择安装路径")) != nullptr; }, 10000));
-    ASSERT_NE(dialog, nullptr);
+    bool found = WaitUntil([&] { return (dialog = FindWindowW(nullptr, L"选择安装路径")) != nullptr; }, 10000);
+    if (!found) SaveScreenshot("folder-dialog-missing");
+    ASSERT_TRUE(found);
     SaveScreenshot("folder-dialog");
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return Folder() == kDefaultFolder; }, 5000));

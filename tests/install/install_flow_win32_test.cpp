@@ -29,6 +29,15 @@ std::string ReadWhole(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// Equal bytes, reported by size and first difference (never the bytes).
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
+                                         << ", first difference at " << at;
+}
+
 std::wstring Special(int csidl) {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
@@ -164,11 +173,11 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     server_.Route("/zorv.exe", Body(product_));
     InstallOnce();
 
-    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
     std::string_view script = uninstall::UninstallScriptText(), notes = uninstall::UninstallInstructionsText();
-    EXPECT_EQ(ReadWhole(InFolder(L"Uninstall.bat")), std::string(script));
-    EXPECT_EQ(ReadWhole(InFolder(L"卸载说明.txt")), std::string(notes));
-    EXPECT_EQ(ReadWhole(InFolder(L"卸载.exe")), InstallerBytes());
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"Uninstall.bat")), std::string(script)));
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载说明.txt")), std::string(notes)));
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载.exe")), InstallerBytes()));
     EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"zorv-started.txt")); }, 10000)) << "product not started";
 
     std::wstring product = std::wstring(kFolder) + L"\\zorv.exe";
@@ -195,7 +204,7 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     DeleteFileW(InFolder(L"zorv-started.txt").c_str());
     InstallOnce();
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
-    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
     EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"zorv-started.txt")); }, 10000));
 }
 
@@ -205,7 +214,7 @@ TEST_F(InstallFlow, AnAnswerCutHalfWayIsCompletedByARangeRequest) {
     server_.RouteOnce("/zorv.exe", cut);
     server_.Route("/zorv.exe", Body(product_));
     InstallOnce();
-    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
     EXPECT_FALSE(server_.RequestsFor("/zorv.exe").back().Header("Range").empty());
 }
 
@@ -268,7 +277,7 @@ TEST_F(InstallFlow, WithNeitherOptionTickedNoLinkIsMade) {
     Sleep(300);
     clickPanel(1112 + 131, 142 + 52);  // ConfirmButton
     EXPECT_EQ(program.WaitForExit(kInstallMs), 0u);
-    EXPECT_EQ(ReadWhole(InFolder(L"zorv.exe")), product_);
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
     EXPECT_FALSE(Exists(DesktopLink()));
     EXPECT_FALSE(Exists(StartMenuLink()));
     EXPECT_EQ(ReadUninstallValue(L"DisplayName").text, L"Zorvane");
