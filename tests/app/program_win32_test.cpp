@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/program_child_win32.h"
+
 namespace {
 
 constexpr wchar_t kTitle[] = L"Zorvane安装卸载程序";
@@ -29,51 +31,11 @@ std::wstring CopyProgramAs(const std::wstring& folderName, const std::wstring& f
     return target;
 }
 
-class Child {
+// The program as a child process, its main window awaited.
+class Child : public zorv::testing::ChildProgram {
 public:
-    explicit Child(const std::wstring& exe) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        started_ = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &startup, &info_);
-    }
-    ~Child() {
-        if (!started_) return;
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool started() const { return started_; }
-    DWORD id() const { return info_.dwProcessId; }
-    // The exit code once the process ended within the wait, else STILL_ACTIVE.
-    DWORD WaitForExit(DWORD ms) const {
-        WaitForSingleObject(info_.hProcess, ms);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(info_.hProcess, &code);
-        return code;
-    }
-
-    // The child's top-level window with the program's title, once it shows.
-    HWND WaitForMainWindow() const {
-        for (int i = 0; i < kPolls; ++i) {
-            HWND found = nullptr;
-            while ((found = FindWindowExW(nullptr, found, nullptr, kTitle)) != nullptr) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(found, &owner);
-                if (owner == info_.dwProcessId && IsWindowVisible(found)) return found;
-            }
-            if (WaitForSingleObject(info_.hProcess, kPollMs) == WAIT_OBJECT_0) return nullptr;
-        }
-        return nullptr;
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION info_{};
+    using ChildProgram::ChildProgram;
+    HWND WaitForMainWindow() const { return WaitForWindow(kTitle, kPolls * kPollMs); }
 };
 
 bool HaveDisplay() { return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }

@@ -9,10 +9,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 #include "runtime/codepage_win32.h"
 #include "support/http_test_server.h"
+#include "support/process_directory_win32.h"
 #include "support/program_child_win32.h"
 #include "uninstall/uninstall_texts.h"
 
@@ -23,6 +25,7 @@ constexpr wchar_t kFolder[] = L"C:\\Program Files (x86)\\zorv";
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zorv";
 constexpr int kButtonX = 626 + 66, kButtonY = 574 + 26;  // InstallButton / UninstallButton centre
 constexpr DWORD kInstallMs = 60000;                       // animation (16 s) and a margin
+constexpr wchar_t kFolderParent[] = L"C:\\Program Files (x86)\\";
 
 std::string ReadWhole(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
@@ -165,6 +168,22 @@ protected:
         ASSERT_EQ(program.WaitForExit(kInstallMs), 0u);
     }
 
+    // After a failed download: nothing that looks installed, the installer
+    // still open; then it is closed and must end with 0.
+    void ExpectNothingInstalledAndClose(ChildProgram& program) {
+        EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
+        EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
+        EXPECT_FALSE(Exists(InFolder(L"Uninstall.bat")));
+        EXPECT_FALSE(Exists(DesktopLink()));
+        EXPECT_FALSE(Exists(StartMenuLink()));
+        EXPECT_FALSE(UninstallKeyExists());
+        EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
+        HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
+        ASSERT_NE(main, nullptr);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.WaitForExit(5000), 0u);
+    }
+
     HttpTestServer server_;
     std::string product_;
 };
@@ -198,11 +217,18 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     EXPECT_EQ(ReadUninstallValue(L"NoRepair").number, 1u);
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 1u);
 
-    // A second install over the first removes the old version, and its one
-    // download succeeds straight away.
+    // A second install over the first, started from inside the install
+    // folder, removes the old version with its script started outside the
+    // folder, and its one download succeeds straight away.
     EnumWindows(CloseProductWindow, 0);
     DeleteFileW(InFolder(L"zorv-started.txt").c_str());
-    InstallOnce();
+    {
+        ChildProgram again(WinePathOf(ZORV_SETUP_EXE), UrlOption(), kFolder);
+        StartAndClick(again);
+        std::set<std::wstring> scriptDirectories = DirectoriesOfProcessesNamed(L"cmd.exe", 5000);
+        EXPECT_EQ(scriptDirectories, std::set<std::wstring>{kFolderParent});
+        ASSERT_EQ(again.WaitForExit(kInstallMs), 0u);
+    }
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
     EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"zorv-started.txt")); }, 10000));
@@ -229,17 +255,7 @@ TEST_F(InstallFlow, WithoutALengthItTriesTwiceAndInstallsNothing) {
     Sleep(22000);
     EXPECT_TRUE(program.Running());
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
-    EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
-    EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
-    EXPECT_FALSE(Exists(InFolder(L"Uninstall.bat")));
-    EXPECT_FALSE(Exists(DesktopLink()));
-    EXPECT_FALSE(Exists(StartMenuLink()));
-    EXPECT_FALSE(UninstallKeyExists());
-    EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
-    HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
-    ASSERT_NE(main, nullptr);
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(5000), 0u);
+    ExpectNothingInstalledAndClose(program);
 }
 
 TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
@@ -296,16 +312,7 @@ TEST_F(InstallFlow, AServerThatKeepsCuttingInstallsNothingAndTheLinksGoAgain) {
     Sleep(24000);
     EXPECT_TRUE(program.Running());
     EXPECT_GE(server_.RequestsFor("/zorv.exe").size(), 2u);
-    EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
-    EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
-    EXPECT_FALSE(Exists(DesktopLink()));
-    EXPECT_FALSE(Exists(StartMenuLink()));
-    EXPECT_FALSE(UninstallKeyExists());
-    EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
-    HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
-    ASSERT_NE(main, nullptr);
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(5000), 0u);
+    ExpectNothingInstalledAndClose(program);
 }
 
 // Uninstall: the copy in the install folder, started from there as the
@@ -340,12 +347,17 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     }
     RemoveTree(L"C:\\myzorv");
 
+    // Started with the install folder as its current directory, as the
+    // shell starts it; the script it leaves runs from the folder's parent.
     ChildProgram uninstaller(InFolder(L"卸载.exe"), L"", kFolder);
     HWND main = uninstaller.WaitForWindow(kMainWindowTitle, 30000);
     ASSERT_NE(main, nullptr);
     Sleep(500);
+    ULONGLONG clicked = GetTickCount64();
     ClickAt(main, kButtonX, kButtonY);
     EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
+    EXPECT_LT(GetTickCount64() - clicked, 3000u);
+    EXPECT_EQ(DirectoriesOfProcessesNamed(L"cmd.exe", 3000), std::set<std::wstring>{kFolderParent});
     // Wine's cmd keeps the running script open, so the emptied folder itself
     // may stay; its files, the links and the key go.
     EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")) && !UninstallKeyExists(); }, 30000));
