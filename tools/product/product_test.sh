@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The stand-in product as the demo uses it: scripts/serve-product pads it to
 # 3 MiB and serves it from nginx, curl fetches it into a folder whose name has
-# a blank and Chinese characters, and the fetched copy runs under Wine.
+# a blank and Chinese characters, and the fetched copy runs under Wine.  The
+# copy has a name of its own, so that the close request here and the
+# installer tests' ending of "zorv.exe" in the same prefix miss each other.
 #   product_test.sh ZORV_EXE WORKDIR EMULATOR
 # Passes only when the served and fetched bytes are the program followed by
 # the padding, the copy writes zorv-started.txt beside itself with its own
@@ -28,7 +30,7 @@ trap cleanup EXIT
 
 folder="$work/安装 目录"
 mkdir -p "$folder"
-copy="$folder/zorv.exe"
+copy="$folder/zorv-served.exe"
 curl -s --fail -o "$copy" "$url" || { echo "FAIL: curl could not fetch $url"; exit 1; }
 size=$(stat -c %s "$copy")
 [ "$size" = $((3 * 1048576)) ] || fail "fetched $size bytes, 3 MiB wanted"
@@ -50,7 +52,7 @@ else
   [ "$second" = "\"$windows_path\" --flag \"two words\"" ] || fail "second line '$second' is not the command line"
   [ "$(sed -n '$=' "$marker")" = 2 ] || fail "the marker has not exactly two lines"
 fi
-"$emulator" taskkill /im zorv.exe >"$work/taskkill.log" 2>&1 </dev/null
+"$emulator" taskkill /im zorv-served.exe >"$work/taskkill.log" 2>&1 </dev/null
 code=timeout
 for _ in $(seq 100); do
   if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; code=$?; break; fi
