@@ -3,8 +3,10 @@
 # scripts/setup unpacks under .deps/.
 if(WIN32)
   file(GLOB ZORV_PNG_SOURCE_DIRS LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/.deps/libpng1.6-*)
-  list(GET ZORV_PNG_SOURCE_DIRS 0 ZORV_PNG_SOURCE_DIR)
-  if(NOT EXISTS ${ZORV_PNG_SOURCE_DIR}/CMakeLists.txt)
+  if(ZORV_PNG_SOURCE_DIRS)
+    list(GET ZORV_PNG_SOURCE_DIRS 0 ZORV_PNG_SOURCE_DIR)
+  endif()
+  if(NOT ZORV_PNG_SOURCE_DIR OR NOT EXISTS ${ZORV_PNG_SOURCE_DIR}/CMakeLists.txt)
     message(FATAL_ERROR "libpng sources missing under .deps/: run scripts/setup")
   endif()
   set(ZLIB_LIBRARY ${ZORV_MINGW_SYSROOT}/lib/libz.a CACHE FILEPATH "" FORCE)
