@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -356,7 +357,12 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     ULONGLONG clicked = GetTickCount64();
     ClickAt(main, kButtonX, kButtonY);
     EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
-    EXPECT_LT(GetTickCount64() - clicked, 3000u);
+    // One second live after the click, then the window teardown; under Wine
+    // on a bare X server each visible window's removal waits up to 2 s for
+    // a window manager that is not there.
+    ULONGLONG ended = GetTickCount64() - clicked;
+    std::printf("uninstaller ended %.2f s after the click\n", double(ended) / 1000.0);
+    EXPECT_LT(ended, 4000u);
     EXPECT_EQ(DirectoriesOfProcessesNamed(L"cmd.exe", 3000), std::set<std::wstring>{kFolderParent});
     // Wine's cmd keeps the running script open, so the emptied folder itself
     // may stay; its files, the links and the key go.
