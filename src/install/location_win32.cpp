@@ -81,6 +81,9 @@ void BeginInstall() {
     if (completed != folder) ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, completed);
     SetOptionsPanel(false, true);
     ShowProgressPanelCentred();
+    // Busy from here on, not only once the animation's thread runs: a
+    // download that fails at once must still wait for the shortcut step.
+    Globals().InstallUiBusy.store(1);
     StartThread(RunPlaceholderAnimation);
     StartThread(RunUpdate);
 }
