@@ -30,14 +30,17 @@ double ThreadCpuSeconds() {
     return seconds(kernel) + seconds(user);
 }
 
+std::atomic<int> received{0};
+
+LRESULT CALLBACK CountingWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP + 7) ++received;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 TEST(PumpingWait, SleepsInTheSystemAndStillDispatchesItsMessages) {
     // A window of this thread: a posted message reaches it during the wait.
-    static std::atomic<int> received{0};
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (message == WM_APP + 7) ++received;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    };
+    windowClass.lpfnWndProc = CountingWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"ZorvPumpingTest";
     RegisterClassW(&windowClass);
