@@ -135,9 +135,11 @@ void InstallDownloadedProduct(const std::string& folder) {
     CopyFileOver(OwnProgramPath(), folder + kUninstallerFile);
     WaitForShortcutStep();
     RegisterUninstall();
+    // The product starts as the message says so; the message stays up for
+    // a second while it comes up.
     ShowStatus("安装成功，启动软件", kStatusSuccess, 100);
-    PumpingWait(1000);
     ShellRun(4, Globals().TaskDefaults->TargetPath);
+    PumpingWait(1000);
     QuitProgram();
 }
 
