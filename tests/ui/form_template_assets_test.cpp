@@ -291,6 +291,7 @@ TEST(FormTemplateAssets, EveryBindingOfTheBindingTable) {
         {ids::OptionsPanel, ids::BrowseIcon, ids::event::LeftButtonDown, H(Handler::BrowseFolder)},
         {ids::OptionsPanel, ids::PathEdit, ids::event::FocusGained, H(Handler::PathEditFocusGained)},
         {ids::OptionsPanel, ids::PathEdit, ids::event::FocusLost, H(Handler::PathEditFocusLost)},
+        {ids::OptionsPanel, ids::PathEdit, ids::event::KeyDown, H(Handler::PathEditKeyDown)},
         {ids::OptionsPanel, ids::PathFrame, ids::event::Clicked, H(Handler::PathFrameClicked)},
         {ids::OptionsPanel, ids::ConfirmButton, ids::event::Clicked, H(Handler::ConfirmClicked)},
         {ids::StatusBar, ids::StatusClose, ids::event::LeftButtonDown, H(Handler::HideStatusBar)},
