@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <vector>
 
 #include "app/app_win32.h"
@@ -32,7 +34,10 @@ TEST_F(PrivilegeCheck, WithoutRightsTheOwnFileIsStartedOnceThroughRunas) {
     ASSERT_EQ(launched.size(), 1u);
     EXPECT_EQ(launched[0].verb, "runas");
     EXPECT_EQ(launched[0].file, GetRunDirectory() + "\\" + GetExeFileName());
-    EXPECT_EQ(launched[0].parameters, "");
+    // The arguments this program was given go along (none have blanks here).
+    std::string arguments;
+    for (int i = 1; i < __argc; ++i) arguments += (i > 1 ? " " : "") + std::string(__argv[i]);
+    EXPECT_EQ(launched[0].parameters, arguments);
     EXPECT_EQ(launched[0].directory, GetRunDirectory());
     EXPECT_EQ(launched[0].show, SW_SHOWNORMAL);
 }
