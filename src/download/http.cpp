@@ -17,13 +17,41 @@ std::string UpToLastSlash(const std::string& text) {
     return slash == std::string::npos ? std::string() : text.substr(0, slash);
 }
 
-// Value of the first "<name>" in the head, up to the next "\r\n".
+// The header name of "<name>: " as the callers spell it, without the colon
+// and the blank.
+std::string_view BareName(const char* name) {
+    std::string_view bare(name);
+    while (!bare.empty() && (bare.back() == ' ' || bare.back() == ':')) bare.remove_suffix(1);
+    return bare;
+}
+
+bool SameNameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Value of the first header line whose whole name is the name, in any case
+// (the blanks after the colon skipped), up to the end of its line; the
+// status line is never a header.
 std::optional<std::string> HeaderValue(const std::string& head, const char* name) {
-    size_t at = head.find(name);
-    if (at == std::string::npos) return std::nullopt;
-    size_t from = at + std::strlen(name);
-    size_t end = head.find("\r\n", from);
-    return head.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    std::string_view wanted = BareName(name);
+    size_t line = head.find("\r\n");
+    while (line != std::string::npos) {
+        line += 2;
+        size_t end = head.find("\r\n", line);
+        std::string_view text(head.data() + line, (end == std::string::npos ? head.size() : end) - line);
+        size_t colon = text.find(':');
+        if (colon != std::string_view::npos && SameNameNoCase(text.substr(0, colon), wanted)) {
+            size_t from = colon + 1;
+            while (from < text.size() && (text[from] == ' ' || text[from] == '\t')) ++from;
+            return std::string(text.substr(from));
+        }
+        line = end;
+    }
+    return std::nullopt;
 }
 
 std::string EitherValue(const std::string& head, const char* first, const char* second) {
@@ -168,14 +196,7 @@ HttpResponseInfo ParseHead(const std::string& head) {
     info.setCookie = EitherValue(head, "Set-Cookie: ", "Set-cookie: ");
     info.lastModified = HeaderValue(head, "Last-Modified: ").value_or("");
     info.server = HeaderValue(head, "Server: ").value_or("");
-    for (const char* name : {"Content-Disposition: ", "Content-disposition: "}) {
-        size_t at = head.find(name);
-        if (at == std::string::npos) continue;
-        size_t from = at + std::strlen(name);
-        size_t end = head.find('\n', from);
-        info.disposition = head.substr(from, end == std::string::npos ? std::string::npos : end - from);
-        break;
-    }
+    info.disposition = HeaderValue(head, "Content-Disposition: ").value_or("");
     return info;
 }
 

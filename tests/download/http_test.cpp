@@ -109,7 +109,7 @@ TEST(HttpHead, OkAnswerGivesLengthAndHeaderValues) {
     EXPECT_EQ(info.setCookie, "a=1; path=/");
     EXPECT_EQ(info.acceptRanges, "bytes");
     EXPECT_EQ(info.connection, "close");
-    EXPECT_EQ(info.disposition, "attachment; filename=\"setup.exe\"\r");
+    EXPECT_EQ(info.disposition, "attachment; filename=\"setup.exe\"");
     EXPECT_EQ(DispositionFileName(info.disposition), "setup.exe");
 }
 
@@ -125,6 +125,25 @@ TEST(HttpHead, LengthMissingOrOnOtherStatusesIsUnknown) {
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(missing.contentLength, -1);
     EXPECT_EQ(missing.server, "");
+}
+
+// Header names match whole and in any case, as HTTP means them; a longer
+// name that ends like a known one is another header.
+TEST(HttpHead, HeaderNamesMatchWholeInAnyCase) {
+    HttpResponseInfo lower = ParseHead("HTTP/1.1 200 OK\r\nX-Original-Content-Length: 999\r\n"
+                                       "content-length: 1234\r\nserver:tiny\r\n\r\n");
+    EXPECT_EQ(lower.contentLength, 1234);
+    EXPECT_EQ(lower.server, "tiny");
+    EXPECT_EQ(ParseHead("HTTP/1.1 200 OK\r\nX-Original-Content-Length: 999\r\n\r\n").contentLength, -1);
+    HttpResponseInfo range = ParseHead("HTTP/1.1 206 Partial\r\ncontent-RANGE: bytes 90-99/100\r\n\r\n");
+    EXPECT_TRUE(range.hasContentRange);
+    EXPECT_EQ(range.rangeStart, 90);
+    EXPECT_FALSE(ParseHead("HTTP/1.1 206 Partial\r\nX-Content-Range: bytes 90-99/100\r\n\r\n").hasContentRange);
+    HttpResponseInfo moved = ParseHead("HTTP/1.1 302 Found\r\nlocation: /b.exe\r\n\r\n");
+    EXPECT_TRUE(moved.hasLocation);
+    EXPECT_EQ(moved.location, "/b.exe");
+    // The status line is no header, even when it reads like one.
+    EXPECT_FALSE(ParseHead("HTTP/1.1 302 Location: x\r\n\r\n").hasLocation);
 }
 
 TEST(HttpHead, RedirectGivesLocationAndEmptyLocationCountsAsNone) {
