@@ -5,32 +5,15 @@
 
 #include "app/app_win32.h"
 #include "runtime/codepage_win32.h"
+#include "runtime/unique_handle_win32.h"
 
 namespace zorv::app {
 namespace {
 
-// Owns one mapping handle.
-class MappingHandle {
-public:
-    explicit MappingHandle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~MappingHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    MappingHandle(MappingHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    MappingHandle(const MappingHandle&) = delete;
-    MappingHandle& operator=(const MappingHandle&) = delete;
-    MappingHandle& operator=(MappingHandle&&) = delete;
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    HANDLE handle_;
-};
-
 // The first instance's mappings stay open until the process ends: their
 // existence is what tells a later instance that this one runs.
 std::mutex keptLock;
-std::vector<MappingHandle> keptMappings;
+std::vector<UniqueHandle> keptMappings;
 
 std::string ProgramFullPath() {
     wchar_t buffer[MAX_PATH];
@@ -38,25 +21,23 @@ std::string ProgramFullPath() {
     return GbkFromWide(std::wstring_view(buffer, length < MAX_PATH ? length : MAX_PATH));
 }
 
-class MappedView {
-public:
-    MappedView(HANDLE mapping, DWORD access) : view_(MapViewOfFile(mapping, access, 0, 0, 0)) {}
-    ~MappedView() {
-        if (view_) UnmapViewOfFile(view_);
-    }
-    MappedView(const MappedView&) = delete;
-    MappedView& operator=(const MappedView&) = delete;
-    uint32_t* slot() const { return static_cast<uint32_t*>(view_); }
-
-private:
-    void* view_;
-};
+uint32_t* SlotOf(const UniqueMappedView& view) { return static_cast<uint32_t*>(view.get()); }
 
 void BringRunningInstanceForward(HANDLE mapping) {
-    MappedView view(mapping, FILE_MAP_READ);
-    if (!view.slot()) return;
-    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(*view.slot()));
+    UniqueMappedView view(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    if (!view) return;
+    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(*SlotOf(view)));
     if (window && IsWindow(window)) BringWindowToFront(window);
+}
+
+// Another instance runs: it is brought forward, and this one either ends
+// at once or is told so.
+bool YieldToRunningInstance(HANDLE mapping, bool exitIfRunning) {
+    BringRunningInstanceForward(mapping);
+    // Nothing of this instance may run any more: no exit routine, no
+    // window, no message.
+    if (exitIfRunning) TerminateProcess(GetCurrentProcess(), 0);
+    return true;
 }
 
 }  // namespace
@@ -68,20 +49,17 @@ std::string InstanceKeyFor(std::string_view instanceName) {
 
 bool EnsureSingleInstance(uint32_t windowHandle, bool exitIfRunning, std::string_view instanceName) {
     std::wstring key = WideFromGbk(InstanceKeyFor(instanceName));
-    MappingHandle running(OpenFileMappingW(FILE_MAP_READ, TRUE, key.c_str()));
-    if (running) {
-        BringRunningInstanceForward(running.get());
-        // Nothing of this instance may run any more: no exit routine, no
-        // window, no message.
-        if (exitIfRunning) TerminateProcess(GetCurrentProcess(), 0);
-        return true;
-    }
-    MappingHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, key.c_str()));
+    UniqueHandle running(OpenFileMappingW(FILE_MAP_READ, TRUE, key.c_str()));
+    if (running) return YieldToRunningInstance(running.get(), exitIfRunning);
+    // Two starts at the same moment may both find nothing to open; the
+    // creation itself decides, as only one of them creates the mapping.
+    UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, key.c_str()));
     if (!mapping) return false;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return YieldToRunningInstance(mapping.get(), exitIfRunning);
     {
-        MappedView view(mapping.get(), FILE_MAP_WRITE);
-        if (!view.slot()) return false;  // the mapping is closed again
-        *view.slot() = windowHandle;
+        UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+        if (!view) return false;  // the mapping is closed again
+        *SlotOf(view) = windowHandle;
     }
     std::lock_guard lock(keptLock);
     keptMappings.push_back(std::move(mapping));

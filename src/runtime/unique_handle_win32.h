@@ -52,6 +52,11 @@ struct FindHandleTraits {
     static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE handle) { FindClose(handle); }
 };
+struct MappedViewTraits {
+    using Handle = void*;
+    static void* Empty() { return nullptr; }
+    static void Close(void* view) { UnmapViewOfFile(view); }
+};
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static HKEY Empty() { return nullptr; }
@@ -65,6 +70,8 @@ using UniqueHandle = UniqueResource<detail::KernelHandleTraits>;
 using UniqueFile = UniqueResource<detail::FileHandleTraits>;
 using UniqueFind = UniqueResource<detail::FindHandleTraits>;
 using UniqueRegistryKey = UniqueResource<detail::RegistryKeyTraits>;
+// A view of a file mapping from MapViewOfFile.
+using UniqueMappedView = UniqueResource<detail::MappedViewTraits>;
 
 // Owns one reference to a COM interface.
 template <typename Interface>

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "app/app_win32.h"
 #include "runtime/codepage_win32.h"
 
@@ -19,6 +23,26 @@ TEST(SingleInstance, FirstClaimWinsAndLaterOnesSeeIt) {
     CloseHandle(seen);
     EXPECT_TRUE(EnsureSingleInstance(0, false, name));
     EXPECT_TRUE(EnsureSingleInstance(0, false, name));
+}
+
+// Two claims at the same moment: both may find nothing to open, and exactly
+// one of them may win all the same.
+TEST(SingleInstance, OfTwoSimultaneousClaimsExactlyOneWins) {
+    for (int round = 0; round < 100; ++round) {
+        const std::string name = "zorv_single_instance_race_" + std::to_string(round);
+        std::atomic<int> ready{0};
+        bool seen[2] = {};
+        auto claim = [&](int who) {
+            ++ready;
+            while (ready.load() < 2) {
+            }
+            seen[who] = EnsureSingleInstance(0, false, name);
+        };
+        std::thread first(claim, 0), second(claim, 1);
+        first.join();
+        second.join();
+        EXPECT_NE(seen[0], seen[1]) << "round " << round;
+    }
 }
 
 TEST(SingleInstance, TheSlotHoldsTheGivenWindowHandle) {
