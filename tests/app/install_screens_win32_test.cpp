@@ -259,11 +259,18 @@ TEST_F(Screens, TheAnimationRunsInOrderAndNotifiesAfterAbout16Seconds) {
         RECT rect = WindowRectOf(control);
         return rect.right - rect.left;
     };
-    // The first unit grows while the last waits at zero; the last ends at its target.
-    bool grewFirst = false, shot = false;
+    // The panel is shown whole and then collapsed by the animation's thread;
+    // after that the first unit grows while the last waits at zero, and the
+    // last ends at its target.
+    bool collapsed = false, grewFirst = false, shot = false;
     ULONGLONG lastStarted = 0;
     for (ULONGLONG now = GetTickCount64(); now - clicked < 25000; now = GetTickCount64()) {
         int top = width(frameTop), last = width(footer4);
+        if (top == 0 && last == 0) collapsed = true;
+        if (!collapsed) {
+            Sleep(5);
+            continue;
+        }
         if (top > 0 && top < kProgressWidth && last == 0) grewFirst = true;
         if (!shot && now - clicked > 6000) shot = SaveScreenshot("progress-animation");
         if (last > 0 && lastStarted == 0) lastStarted = now;
