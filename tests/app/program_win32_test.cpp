@@ -248,4 +248,25 @@ TEST_F(ProgramRun, SecondInstanceEndsWithZeroWithoutAWindow) {
     EXPECT_EQ(first.WaitForExit(20000), 0u);
 }
 
+// Two starts at the same moment: one shows its window, the other ends with
+// 0 without one, whichever of them wins.
+TEST_F(ProgramRun, OfTwoSimultaneousStartsExactlyOneRuns) {
+    std::wstring exe = CopyProgramAs(L"zorv-run-together", L"zorv-setup.exe");
+    for (int round = 0; round < 3; ++round) {
+        Child first(exe), second(exe);
+        ASSERT_TRUE(first.started() && second.started());
+        for (int i = 0; i < 400 && first.Running() && second.Running(); ++i) Sleep(50);
+        bool firstEnded = !first.Running();
+        Child& survivor = firstEnded ? second : first;
+        Child& loser = firstEnded ? first : second;
+        EXPECT_EQ(loser.WaitForExit(20000), 0u) << "round " << round;
+        EXPECT_FALSE(ProcessShowsAWindow(loser.id()));
+        HWND main = survivor.WaitForMainWindow();
+        ASSERT_NE(main, nullptr) << "round " << round;
+        EXPECT_TRUE(survivor.Running());
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(survivor.WaitForExit(20000), 0u);
+    }
+}
+
 }  // namespace
