@@ -15,6 +15,8 @@ bool GlobalsCreated() { return created.load(); }
 
 void InitGlobals() {
     ProgramGlobals& g = programGlobals;
+    g.Quitting.store(false);
+    std::lock_guard lock(g.DownloadLock);
     g.TheDownload = std::make_unique<Download>();
     g.ResumeBuffer.clear();
     g.MainShadowParams = {};
@@ -37,6 +39,8 @@ void InitGlobals() {
 void ReleaseGlobals() {
     if (!created.load()) return;
     ProgramGlobals& g = programGlobals;
+    g.Quitting.store(true);
+    std::lock_guard lock(g.DownloadLock);
     if (g.TheDownload) StopTask(*g.TheDownload);
     g.TheDownload.reset();
     std::string().swap(g.ResumeBuffer);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "install/atomic_counter.h"
@@ -25,6 +26,12 @@ inline constexpr char kBuiltInProductUrl[] = ZORV_PRODUCT_URL;
 struct ProgramGlobals {
     std::unique_ptr<Download> TheDownload;     // the one download object, idle at start
     std::string ResumeBuffer;                  // resume data kept by the quit path
+    // Held by every user of TheDownload, TaskDefaults and ResumeBuffer: the
+    // exit routine frees them while workers of the install may still run.
+    std::mutex DownloadLock;
+    // Set once the program is on its way out: a download that ends now was
+    // stopped by the quit and starts no further step of the install.
+    std::atomic<bool> Quitting{false};
     // The shadow of the main window, filled at start-up; the shadow windows
     // hold its address while they exist, so the record never moves.
     ui::ShadowParams MainShadowParams;

@@ -40,7 +40,6 @@ std::atomic<int64_t> bytesReceived{0};
 std::atomic<uint64_t> lastProgressTick{0};
 // The links the shortcut step made, removed again when the install fails.
 std::atomic<bool> desktopLinkMade{false}, startMenuLinkMade{false};
-std::mutex resumeLock;  // Globals().ResumeBuffer
 
 std::string FolderBoxText() { return ui::ReadTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption); }
 
@@ -74,6 +73,8 @@ bool RemoveOldVersion(const std::string& folder) {
 
 void StartProductDownload(const std::string& folder) {
     ProgramGlobals& g = Globals();
+    std::lock_guard lock(g.DownloadLock);
+    if (g.Quitting.load() || !g.TheDownload) return;
     g.ProductFileName = kProductFile;
     TaskParam& param = *g.TaskDefaults;
     param.Flags = kTaskFlags;
@@ -86,7 +87,6 @@ void StartProductDownload(const std::string& folder) {
     bytesReceived.store(0);
     lastProgressTick.store(0);
     if (retryCount.load() >= 0) download::SetRetryPolicy({retryCount.load(), retryWaitMs.load()});
-    std::lock_guard lock(resumeLock);
     if (!StartTask(*g.TheDownload, param)) {
         // Nothing will report the end of a task that never started.
         StartThread(FinishInstall);
@@ -119,12 +119,21 @@ void RemoveLink(std::atomic<bool>& made, int32_t folderKind) {
 void FailInstall() {
     ShowStatus("获取下载文件失败，请尝试重启软件解决问题", kStatusFailure, 10);
     {
-        std::lock_guard lock(resumeLock);
-        StopTaskKeepResume(*Globals().TheDownload, Globals().ResumeBuffer);
+        ProgramGlobals& g = Globals();
+        std::lock_guard lock(g.DownloadLock);
+        if (g.TheDownload) StopTaskKeepResume(*g.TheDownload, g.ResumeBuffer);
     }
     WaitForShortcutStep();
     RemoveLink(desktopLinkMade, kDesktopFolder);
     RemoveLink(startMenuLinkMade, kStartMenuFolder);
+}
+
+// Where the product was downloaded to; empty once the exit routine freed
+// the task parameters.
+std::string ProductTargetPath() {
+    ProgramGlobals& g = Globals();
+    std::lock_guard lock(g.DownloadLock);
+    return g.TaskDefaults ? g.TaskDefaults->TargetPath : std::string();
 }
 
 void InstallDownloadedProduct(const std::string& folder) {
@@ -138,7 +147,7 @@ void InstallDownloadedProduct(const std::string& folder) {
     // The product starts as the message says so; the message stays up for
     // a second while it comes up.
     ShowStatus("安装成功，启动软件", kStatusSuccess, 100);
-    ShellRun(4, Globals().TaskDefaults->TargetPath);
+    ShellRun(4, ProductTargetPath());
     PumpingWait(1000);
     QuitProgram();
 }
@@ -194,7 +203,11 @@ int32_t OnDownloadEvent(int32_t code, int32_t, int32_t value1, int32_t, int32_t)
             bytesReceived.fetch_add(value1);
             ShowProgress();
             break;
-        case EV_TASK_FINISHED: StartThread(FinishInstall); break;
+        case EV_TASK_FINISHED:
+            // A task stopped by the quit path leads nowhere: the globals are
+            // about to go.
+            if (!Globals().Quitting.load()) StartThread(FinishInstall);
+            break;
         default: break;  // EV_TARGET_EXISTS: 0 lets the engine pick a free name
     }
     return 0;
@@ -202,9 +215,10 @@ int32_t OnDownloadEvent(int32_t code, int32_t, int32_t value1, int32_t, int32_t)
 
 void FinishInstall() {
     ProgramGlobals& g = Globals();
+    if (g.Quitting.load()) return;
     std::string folder = FolderBoxText();
     if (!IsDownloadComplete(bytesReceived.load(), g.FileLength.Get())) {
-        DeleteFileW(WideFromGbk(g.TaskDefaults->TargetPath).c_str());
+        DeleteFileW(WideFromGbk(ProductTargetPath()).c_str());
         if (g.RetriedOnce.exchange(1) == 0) {
             StartThread(RunUpdate);
             return;
@@ -245,8 +259,9 @@ void RegisterUninstall() {
 
 void QuitProgram() {
     ProgramGlobals& g = Globals();
+    g.Quitting.store(true);
     auto stop = [&g] {
-        std::lock_guard lock(resumeLock);
+        std::lock_guard lock(g.DownloadLock);
         if (g.TheDownload) StopTaskKeepResume(*g.TheDownload, g.ResumeBuffer, 2);
     };
     // A stop waits for the engine's threads, which may be writing to the

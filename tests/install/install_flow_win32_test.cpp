@@ -275,6 +275,10 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
     EXPECT_EQ(program.WaitForExit(16000), 0u);
     EXPECT_LT(GetTickCount64() - asked, 16000u);
     EXPECT_FALSE(UninstallKeyExists());
+    // The task the quit stopped is not taken for a failed download: no
+    // second attempt reaches the server.
+    Sleep(1000);
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 1u);
 }
 
 TEST_F(InstallFlow, WithNeitherOptionTickedNoLinkIsMade) {
