@@ -77,12 +77,22 @@ void DragMainWindow() {
     ui::SendWindowMessage(ids::MainWindow, 0, WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
 
+// The waits of a grow step are measured from its start: each read and write
+// is a round trip to the interface thread, and on a busy machine those
+// would otherwise add seconds to the sixteen of the whole animation.
+void WaitUntilTick(uint64_t due) {
+    uint64_t now = GetTickCount64();
+    PumpingWait(due > now ? uint32_t(due - now) : 0);
+}
+
 void AnimateProperty(uint32_t windowId, uint32_t unitId, int property, int32_t target) {
-    PumpingWait(kPauseMs);
+    uint64_t due = GetTickCount64() + kPauseMs;
+    WaitUntilTick(due);
     for (int i = 0; i < kEaseSteps; ++i) {
         int32_t current = Read(windowId, unitId, property);
         ui::WriteProperty(windowId, unitId, property, EaseStep(current, target));
-        PumpingWait(kEaseStepMs);
+        due += kEaseStepMs;
+        WaitUntilTick(due);
     }
     ui::WriteProperty(windowId, unitId, property, target);
 }
