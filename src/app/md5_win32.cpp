@@ -4,52 +4,47 @@
 #include <vector>
 
 #include "app/app_win32.h"
+#include "runtime/unique_handle_win32.h"
 
 namespace zorv::app {
 namespace {
 
-class CryptProvider {
-public:
-    CryptProvider() {
-        if (!CryptAcquireContextW(&handle_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
-            !CryptAcquireContextW(&handle_, nullptr, nullptr, PROV_RSA_FULL, 0)) {
-            handle_ = 0;
-        }
-    }
-    ~CryptProvider() {
-        if (handle_) CryptReleaseContext(handle_, 0);
-    }
-    CryptProvider(const CryptProvider&) = delete;
-    CryptProvider& operator=(const CryptProvider&) = delete;
-    HCRYPTPROV get() const { return handle_; }
-
-private:
-    HCRYPTPROV handle_ = 0;
+struct CryptProviderTraits {
+    using Handle = HCRYPTPROV;
+    static HCRYPTPROV Empty() { return 0; }
+    static void Close(HCRYPTPROV provider) { CryptReleaseContext(provider, 0); }
 };
-
-class CryptHash {
-public:
-    CryptHash(HCRYPTPROV provider, ALG_ID algorithm) {
-        if (!CryptCreateHash(provider, algorithm, 0, 0, &handle_)) handle_ = 0;
-    }
-    ~CryptHash() {
-        if (handle_) CryptDestroyHash(handle_);
-    }
-    CryptHash(const CryptHash&) = delete;
-    CryptHash& operator=(const CryptHash&) = delete;
-    HCRYPTHASH get() const { return handle_; }
-
-private:
-    HCRYPTHASH handle_ = 0;
+struct CryptHashTraits {
+    using Handle = HCRYPTHASH;
+    static HCRYPTHASH Empty() { return 0; }
+    static void Close(HCRYPTHASH hash) { CryptDestroyHash(hash); }
 };
+using UniqueCryptProvider = UniqueResource<CryptProviderTraits>;
+using UniqueCryptHash = UniqueResource<CryptHashTraits>;
+
+// A verify-only context needs no key container; the plain one is the
+// fall-back of systems that refuse it.
+UniqueCryptProvider AcquireProvider() {
+    HCRYPTPROV provider = 0;
+    if (CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) ||
+        CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, 0))
+        return UniqueCryptProvider(provider);
+    return UniqueCryptProvider();
+}
+
+UniqueCryptHash CreateHash(HCRYPTPROV provider, ALG_ID algorithm) {
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(provider, algorithm, 0, 0, &hash)) return UniqueCryptHash();
+    return UniqueCryptHash(hash);
+}
 
 }  // namespace
 
 std::string Md5Hex(std::string_view data, uint32_t algorithm, uint32_t digestLength) {
-    CryptProvider provider;
-    if (!provider.get()) return {};
-    CryptHash hash(provider.get(), algorithm);
-    if (!hash.get()) return {};
+    UniqueCryptProvider provider = AcquireProvider();
+    if (!provider) return {};
+    UniqueCryptHash hash = CreateHash(provider.get(), algorithm);
+    if (!hash) return {};
     std::vector<BYTE> bytes(data.begin(), data.end());
     if (!CryptHashData(hash.get(), bytes.data(), static_cast<DWORD>(bytes.size()), 0)) return {};
     std::vector<uint8_t> digest(digestLength, 0);

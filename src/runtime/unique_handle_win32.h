@@ -57,6 +57,17 @@ struct MappedViewTraits {
     static void* Empty() { return nullptr; }
     static void Close(void* view) { UnmapViewOfFile(view); }
 };
+template <typename GdiHandle>
+struct GdiObjectTraits {
+    using Handle = GdiHandle;
+    static GdiHandle Empty() { return nullptr; }
+    static void Close(GdiHandle object) { DeleteObject(object); }
+};
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static HDC Empty() { return nullptr; }
+    static void Close(HDC dc) { DeleteDC(dc); }
+};
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static HKEY Empty() { return nullptr; }
@@ -72,6 +83,28 @@ using UniqueFind = UniqueResource<detail::FindHandleTraits>;
 using UniqueRegistryKey = UniqueResource<detail::RegistryKeyTraits>;
 // A view of a file mapping from MapViewOfFile.
 using UniqueMappedView = UniqueResource<detail::MappedViewTraits>;
+
+// A GDI object (bitmap, brush, font, region) of the given handle type.
+template <typename GdiHandle = HGDIOBJ>
+using UniqueGdi = UniqueResource<detail::GdiObjectTraits<GdiHandle>>;
+// A memory device context from CreateCompatibleDC.
+using UniqueMemoryDc = UniqueResource<detail::MemoryDcTraits>;
+
+// Selects an object into a device context and selects the previous one back
+// on leaving, so that the object can be deleted afterwards.
+class ScopedSelection {
+public:
+    ScopedSelection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~ScopedSelection() {
+        if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    }
+    ScopedSelection(const ScopedSelection&) = delete;
+    ScopedSelection& operator=(const ScopedSelection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 // Owns one reference to a COM interface.
 template <typename Interface>

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/codepage_win32.h"
+#include "runtime/unique_handle_win32.h"
 #include "ui/control_layout.h"
 #include "ui/form_ids.h"
 #include "ui/property_rules.h"
@@ -19,11 +20,6 @@ constexpr wchar_t kControlProp[] = L"ZorvControlObject";
 COLORREF ToColor(uint32_t value) { return COLORREF(value & 0x00FFFFFF); }
 bool IsSet(uint32_t color) { return color != kColorNotSet; }
 
-void FillColor(HDC dc, const RECT& area, uint32_t color) {
-    HBRUSH brush = CreateSolidBrush(ToColor(color));
-    FillRect(dc, &area, brush);
-    DeleteObject(brush);
-}
 
 RECT ClientRect(HWND hwnd) {
     RECT rect{};
@@ -58,21 +54,18 @@ public:
         RECT client = ClientRect(hwnd());
         std::vector<Box> copies;
         if (image_) copies = PlaceImage(mode_, image_->width(), image_->height(), client.right, client.bottom);
-        HRGN uncovered = CreateRectRgn(0, 0, client.right, client.bottom);
+        UniqueGdi<HRGN> uncovered(CreateRectRgn(0, 0, client.right, client.bottom));
         for (const Box& copy : copies) {
-            HRGN covered = CreateRectRgn(copy.left, copy.top, copy.right(), copy.bottom());
-            CombineRgn(uncovered, uncovered, covered, RGN_DIFF);
-            DeleteObject(covered);
+            UniqueGdi<HRGN> covered(CreateRectRgn(copy.left, copy.top, copy.right(), copy.bottom()));
+            CombineRgn(uncovered.get(), uncovered.get(), covered.get(), RGN_DIFF);
         }
         if (IsSet(background_)) {
-            HBRUSH brush = CreateSolidBrush(ToColor(background_));
-            FillRgn(dc, uncovered, brush);
-            DeleteObject(brush);
+            UniqueGdi<HBRUSH> brush(CreateSolidBrush(ToColor(background_)));
+            FillRgn(dc, uncovered.get(), brush.get());
             if (image_ && image_->hasTransparency()) PaintParentUnder(dc, copies);
         } else {
             PaintParentBehind(hwnd(), dc);
         }
-        DeleteObject(uncovered);
         for (const Box& copy : copies) image_->Draw(dc, copy.left, copy.top, copy.width, copy.height);
     }
     std::optional<int64_t> ReadOwnProperty(int number) override {
@@ -183,9 +176,8 @@ public:
         if (IsSet(props_.fillColor)) FillColor(dc, client, props_.fillColor);
         else PaintParentBehind(hwnd(), dc);
         if (IsSet(props_.outlineColor)) {
-            HBRUSH brush = CreateSolidBrush(ToColor(props_.outlineColor));
-            FrameRect(dc, &client, brush);
-            DeleteObject(brush);
+            UniqueGdi<HBRUSH> brush(CreateSolidBrush(ToColor(props_.outlineColor)));
+            FrameRect(dc, &client, brush.get());
         }
     }
 
@@ -200,12 +192,11 @@ public:
     EditBox(LoadedWindow& window, const UnitRecord& unit) : Control(window, unit) {
         props_ = std::get<EditBoxProps>(unit.props);
         font_ = FontFromLogFont(props_.font);
-        text_brush_ = CreateSolidBrush(ToColor(props_.backgroundColor));
+        text_brush_.reset(CreateSolidBrush(ToColor(props_.backgroundColor)));
     }
-    ~EditBox() override { DeleteObject(text_brush_); }
     const EditBoxProps& props() const { return props_; }
     HFONT font() const { return font_.get(); }
-    HBRUSH brush() const { return text_brush_; }
+    HBRUSH brush() const { return text_brush_.get(); }
     std::string Text() const {
         int length = GetWindowTextLengthW(hwnd());
         std::wstring text(std::size_t(length) + 1, L'\0');
@@ -239,7 +230,7 @@ public:
 private:
     EditBoxProps props_;
     FontHandle font_;
-    HBRUSH text_brush_;
+    UniqueGdi<HBRUSH> text_brush_;
 };
 
 LRESULT CALLBACK EditWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -317,18 +308,23 @@ void PaintBuffered(Control& control) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(control.hwnd(), &paint);
     RECT client = ClientRect(control.hwnd());
-    HDC buffer = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1));
-    HGDIOBJ old = SelectObject(buffer, bitmap);
-    control.Paint(buffer);
-    BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
-    SelectObject(buffer, old);
-    DeleteObject(bitmap);
-    DeleteDC(buffer);
+    {
+        UniqueMemoryDc buffer(CreateCompatibleDC(dc));
+        UniqueGdi<HBITMAP> bitmap(
+            CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
+        ScopedSelection selected(buffer.get(), bitmap.get());
+        control.Paint(buffer.get());
+        BitBlt(dc, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
+    }
     EndPaint(control.hwnd(), &paint);
 }
 
 }  // namespace
+
+void FillColor(HDC dc, const RECT& area, uint32_t color) {
+    UniqueGdi<HBRUSH> brush(CreateSolidBrush(ToColor(color)));
+    FillRect(dc, &area, brush.get());
+}
 
 Control* ControlFromHwnd(HWND hwnd) {
     return hwnd ? static_cast<Control*>(GetPropW(hwnd, kControlProp)) : nullptr;

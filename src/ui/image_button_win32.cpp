@@ -220,21 +220,14 @@ private:
     void PaintBackground(HDC dc, const RECT& client, uint32_t color) const {
         bool hot = state_.hovered || ButtonLooksPressed(props_, state_);
         if (props_.btnStyle == 2 && hot) {
-            HBRUSH out = CreateSolidBrush(ToColor(props_.bkColorOut));
-            FillRect(dc, &client, out);
-            DeleteObject(out);
-            HBRUSH fill = CreateSolidBrush(ToColor(color));
-            HGDIOBJ oldBrush = SelectObject(dc, fill);
-            HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+            FillColor(dc, client, props_.bkColorOut);
+            UniqueGdi<HBRUSH> fill(CreateSolidBrush(ToColor(color)));
+            ScopedSelection brush(dc, fill.get());
+            ScopedSelection pen(dc, GetStockObject(BLACK_PEN));
             RoundRect(dc, client.left, client.top, client.right, client.bottom, 8, 8);
-            SelectObject(dc, oldPen);
-            SelectObject(dc, oldBrush);
-            DeleteObject(fill);
             return;
         }
-        HBRUSH brush = CreateSolidBrush(ToColor(color));
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
+        FillColor(dc, client, color);
     }
 
     void PaintBorder(HDC dc, RECT client) const {

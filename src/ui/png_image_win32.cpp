@@ -5,24 +5,6 @@
 
 namespace zorv::ui {
 
-DibImage::~DibImage() {
-    if (bitmap_) DeleteObject(bitmap_);
-}
-
-DibImage::DibImage(DibImage&& other) noexcept { *this = std::move(other); }
-
-DibImage& DibImage::operator=(DibImage&& other) noexcept {
-    if (this != &other) {
-        if (bitmap_) DeleteObject(bitmap_);
-        bitmap_ = std::exchange(other.bitmap_, nullptr);
-        width_ = other.width_;
-        height_ = other.height_;
-        hasTransparency_ = other.hasTransparency_;
-        topLeft_ = other.topLeft_;
-    }
-    return *this;
-}
-
 std::optional<DibImage> DibImage::FromPng(const PngBytes& png) {
     if (png.empty()) return std::nullopt;
     std::optional<RgbaImage> image = DecodePng(png);
@@ -39,7 +21,7 @@ std::optional<DibImage> DibImage::FromRgba(const RgbaImage& image) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    UniqueGdi<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap || !bits) return std::nullopt;
     auto* out = static_cast<uint8_t*>(bits);
     const uint8_t* in = image.pixels.data();
@@ -52,7 +34,7 @@ std::optional<DibImage> DibImage::FromRgba(const RgbaImage& image) {
     }
     GdiFlush();
     DibImage dib;
-    dib.bitmap_ = bitmap;
+    dib.bitmap_ = std::move(bitmap);
     dib.width_ = image.width;
     dib.height_ = image.height;
     dib.hasTransparency_ = image.HasTransparency();
@@ -62,25 +44,21 @@ std::optional<DibImage> DibImage::FromRgba(const RgbaImage& image) {
 
 void DibImage::Draw(HDC dc, int x, int y, int width, int height) const {
     if (!bitmap_ || width <= 0 || height <= 0) return;
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, bitmap_);
+    UniqueMemoryDc source(CreateCompatibleDC(dc));
+    ScopedSelection selected(source.get(), bitmap_.get());
     if (!hasTransparency_ && width == width_ && height == height_) {
-        BitBlt(dc, x, y, width, height, source, 0, 0, SRCCOPY);  // opaque: a plain copy is the same and faster
+        BitBlt(dc, x, y, width, height, source.get(), 0, 0, SRCCOPY);  // opaque: a plain copy is the same and faster
     } else {
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(dc, x, y, width, height, source, 0, 0, width_, height_, blend);
+        AlphaBlend(dc, x, y, width, height, source.get(), 0, 0, width_, height_, blend);
     }
-    SelectObject(source, old);
-    DeleteDC(source);
 }
 
 void DibImage::DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const {
     if (!bitmap_) return;
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, bitmap_);
-    TransparentBlt(dc, x, y, width_, height_, source, 0, 0, width_, height_, transparent);
-    SelectObject(source, old);
-    DeleteDC(source);
+    UniqueMemoryDc source(CreateCompatibleDC(dc));
+    ScopedSelection selected(source.get(), bitmap_.get());
+    TransparentBlt(dc, x, y, width_, height_, source.get(), 0, 0, width_, height_, transparent);
 }
 
 }  // namespace zorv::ui

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "runtime/unique_handle_win32.h"
 #include "ui/form_template.h"
 #include "ui/png_image.h"
 
@@ -15,23 +16,18 @@ namespace zorv::ui {
 class DibImage {
 public:
     DibImage() = default;
-    ~DibImage();
-    DibImage(DibImage&& other) noexcept;
-    DibImage& operator=(DibImage&& other) noexcept;
-    DibImage(const DibImage&) = delete;
-    DibImage& operator=(const DibImage&) = delete;
 
     // Nothing for data that does not decode as an 8-bit RGBA PNG.
     static std::optional<DibImage> FromPng(const PngBytes& png);
     static std::optional<DibImage> FromRgba(const RgbaImage& image);
 
-    bool valid() const { return bitmap_ != nullptr; }
+    bool valid() const { return bool(bitmap_); }
     int width() const { return width_; }
     int height() const { return height_; }
     bool hasTransparency() const { return hasTransparency_; }
     // Top-left pixel as COLORREF (the default transparent colour).
     COLORREF topLeftColor() const { return topLeft_; }
-    HBITMAP bitmap() const { return bitmap_; }
+    HBITMAP bitmap() const { return bitmap_.get(); }
 
     // Draws the whole image stretched into the box, blended by its alpha.
     void Draw(HDC dc, int x, int y, int width, int height) const;
@@ -40,7 +36,7 @@ public:
     void DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const;
 
 private:
-    HBITMAP bitmap_ = nullptr;
+    UniqueGdi<HBITMAP> bitmap_;
     int width_ = 0, height_ = 0;
     bool hasTransparency_ = false;
     COLORREF topLeft_ = 0;

@@ -17,33 +17,7 @@ static_assert(sizeof(ShadowState) == 44, "eleven 32-bit fields");
 
 namespace {
 
-struct GdiObjectTraits {
-    using Handle = HGDIOBJ;
-    static HGDIOBJ Empty() { return nullptr; }
-    static void Close(HGDIOBJ object) { DeleteObject(object); }
-};
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static HDC Empty() { return nullptr; }
-    static void Close(HDC dc) { DeleteDC(dc); }
-};
-using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
-using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
-
-// Selects an object into a DC and selects the previous one back on leaving.
-class ScopedSelection {
-public:
-    ScopedSelection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~ScopedSelection() {
-        if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
-    }
-    ScopedSelection(const ScopedSelection&) = delete;
-    ScopedSelection& operator=(const ScopedSelection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
+using UniqueGdiObject = UniqueGdi<>;
 
 HBITMAP SystemShadowBitmap(int width, int height, void** bits) {
     BITMAPINFO info{};

@@ -105,9 +105,8 @@ LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             RECT client;
             GetClientRect(hwnd, &client);
             uint32_t color = std::get<WindowProps>(window->record->WindowUnit()->props).backgroundColor;
-            HBRUSH brush = color == kColorNotSet ? GetSysColorBrush(COLOR_BTNFACE) : CreateSolidBrush(color & 0xFFFFFF);
-            FillRect(HDC(wParam), &client, brush);
-            if (color != kColorNotSet) DeleteObject(brush);
+            UniqueGdi<HBRUSH> own(color == kColorNotSet ? nullptr : CreateSolidBrush(color & 0xFFFFFF));
+            FillRect(HDC(wParam), &client, own ? own.get() : GetSysColorBrush(COLOR_BTNFACE));
             return 1;
         }
         case WM_NCDESTROY:

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/unique_handle_win32.h"
 #include "ui/form_template.h"
 #include "ui/png_image_win32.h"
 
@@ -25,20 +26,15 @@ class FontHandle {
 public:
     FontHandle() = default;
     explicit FontHandle(HFONT font) : font_(font) {}
-    ~FontHandle() { if (font_) DeleteObject(font_); }
-    FontHandle(FontHandle&& other) noexcept : font_(other.font_) { other.font_ = nullptr; }
-    FontHandle& operator=(FontHandle&& other) noexcept {
-        std::swap(font_, other.font_);
-        return *this;
-    }
-    FontHandle(const FontHandle&) = delete;
-    FontHandle& operator=(const FontHandle&) = delete;
     // The stored font, or the system's default GUI font when there is none.
-    HFONT get() const { return font_ ? font_ : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+    HFONT get() const { return font_ ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 private:
-    HFONT font_ = nullptr;
+    UniqueGdi<HFONT> font_;
 };
+
+// Fills the area with a colour of the template (0x00BBGGRR).
+void FillColor(HDC dc, const RECT& area, uint32_t color);
 
 // A font from the template's LOGFONT bytes (face name in GBK); empty when
 // none is stored or it cannot be created.
