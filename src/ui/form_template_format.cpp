@@ -20,30 +20,38 @@ constexpr uint32_t kCursorBlockSize = 4;
 
 class ByteWriter {
 public:
-    void U32(uint32_t value) {
+    // The field methods answer true like the reader's, so that one field
+    // list per kind serves both directions.
+    bool U32(uint32_t value) {
         for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<uint8_t>(value >> shift));
+        return true;
     }
-    void I32(int32_t value) { U32(static_cast<uint32_t>(value)); }
-    void U16(uint16_t value) {
+    bool I32(int32_t value) { return U32(static_cast<uint32_t>(value)); }
+    bool U16(uint16_t value) {
         bytes_.push_back(static_cast<uint8_t>(value));
         bytes_.push_back(static_cast<uint8_t>(value >> 8));
+        return true;
     }
-    void Flag(bool value) { U32(value ? 1 : 0); }
-    void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+    bool Ranged(int32_t value, int32_t, int32_t, const char*) { return I32(value); }
+    bool Flag(bool value, const char* = nullptr) { return U32(value ? 1 : 0); }
+    bool Skip(std::size_t count) {
+        bytes_.insert(bytes_.end(), count, 0);
+        return true;
+    }
+    // A value or counted block this program does not use: written as zero
+    // or empty, skipped whatever it holds when read.
+    bool UnusedValue() { return U32(0); }
+    bool UnusedCounted() { return U32(0); }
     void Raw(std::span<const uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
-    void Counted(std::span<const uint8_t> data) {
+    bool Counted(std::span<const uint8_t> data) {
         U32(static_cast<uint32_t>(data.size()));
         Raw(data);
+        return true;
     }
-    void CountedString(std::string_view text) {
-        Counted({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    bool CountedString(std::string_view text) {
+        return Counted({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
     }
-    void Font(const std::optional<LogFontBytes>& font) {
-        if (font)
-            Counted(*font);
-        else
-            U32(0);
-    }
+    bool Font(const std::optional<LogFontBytes>& font) { return font ? Counted(*font) : U32(0); }
     // Writes text and its terminator; false when the text itself holds a zero byte.
     bool ZeroTerminated(std::string_view text) {
         if (text.find('\0') != std::string_view::npos) return false;
@@ -51,98 +59,74 @@ public:
         bytes_.push_back(0);
         return true;
     }
-    void BlockHeader(uint32_t version) {
-        Zeros(kReservedBytes);
-        U32(version);
-    }
+    bool BlockHeader(uint32_t version) { return Skip(kReservedBytes) && U32(version); }
     std::vector<uint8_t>& bytes() { return bytes_; }
 
 private:
     std::vector<uint8_t> bytes_;
 };
 
-void WriteProps(ByteWriter& out, const WindowProps& props) {
-    out.BlockHeader(kWindowBlockVersion);
-    out.I32(props.borderStyle);
-    out.Flag(props.centredAtStart);
-    out.U32(props.backgroundColor);
-    out.U32(0);  // further flags
-    out.U32(0);  // background image: none
-    out.Counted(props.icon);
-    out.CountedString(props.title);
-    out.U32(0);  // reserved string
+// The property block of each kind as one list of fields, read by ByteReader
+// and written by ByteWriter (Props is const for writing).
+template <typename Props, typename Kind>
+concept PropsOf = std::is_same_v<std::remove_const_t<Props>, Kind>;
+
+template <typename Io, PropsOf<WindowProps> Props>
+bool PropsFields(Io& io, Props& props) {
+    return io.BlockHeader(kWindowBlockVersion) && io.I32(props.borderStyle) &&
+           io.Flag(props.centredAtStart, "centred flag") && io.U32(props.backgroundColor) &&
+           io.UnusedValue() /* further flags */ && io.UnusedCounted() /* background image */ &&
+           io.Counted(props.icon) && io.CountedString(props.title) && io.UnusedCounted();
 }
 
-void WriteProps(ByteWriter& out, const PictureBoxProps& props) {
-    out.BlockHeader(kPictureBoxBlockVersion);
-    out.U32(props.backgroundColor);
-    out.I32(props.imageMode);
-    out.Counted(props.image);
+template <typename Io, PropsOf<PictureBoxProps> Props>
+bool PropsFields(Io& io, Props& props) {
+    return io.BlockHeader(kPictureBoxBlockVersion) && io.U32(props.backgroundColor) &&
+           io.Ranged(props.imageMode, 0, 2, "image mode") && io.Counted(props.image);
 }
 
-void WriteProps(ByteWriter& out, const ShapeBoxProps& props) {
-    out.BlockHeader(kShapeBoxBlockVersion);
-    out.I32(props.shape);
-    out.U32(props.outlineColor);
-    out.U32(props.fillColor);
+template <typename Io, PropsOf<ShapeBoxProps> Props>
+bool PropsFields(Io& io, Props& props) {
+    return io.BlockHeader(kShapeBoxBlockVersion) && io.I32(props.shape) && io.U32(props.outlineColor) &&
+           io.U32(props.fillColor);
 }
 
-void WriteProps(ByteWriter& out, const LabelProps& props) {
-    out.BlockHeader(kLabelBlockVersion);
-    out.Zeros(6 * 4);  // effect, border, background image mode, reserved
-    out.U32(props.textColor);
-    out.U32(props.backgroundColor);
-    out.Zeros(5 * 4);  // reserved
-    out.I32(props.horizontalAlign);
-    out.Flag(props.wordWrap);
-    out.I32(props.verticalAlign);
-    out.Font(props.font);
-    out.CountedString(props.caption);
+template <typename Io, PropsOf<LabelProps> Props>
+bool PropsFields(Io& io, Props& props) {
+    // Skipped: effect, border, background image mode and reserved values,
+    // then five reserved values.
+    return io.BlockHeader(kLabelBlockVersion) && io.Skip(6 * 4) && io.U32(props.textColor) &&
+           io.U32(props.backgroundColor) && io.Skip(5 * 4) &&
+           io.Ranged(props.horizontalAlign, 0, 2, "horizontal alignment") &&
+           io.Flag(props.wordWrap, "word wrap flag") && io.Ranged(props.verticalAlign, 0, 2, "vertical alignment") &&
+           io.Font(props.font) && io.CountedString(props.caption);
 }
 
-void WriteProps(ByteWriter& out, const EditBoxProps& props) {
-    out.BlockHeader(kEditBoxBlockVersion);
-    out.I32(props.borderStyle);
-    out.U32(props.textColor);
-    out.U32(props.backgroundColor);
-    out.Flag(props.hideSelection);
-    out.I32(props.textLimit);
-    out.Flag(props.multiLine);
-    out.I32(props.scrollBars);
-    out.I32(props.alignment);
-    out.I32(props.inputMode);
-    out.U16(props.passwordChar);
-    out.Zeros(6 * 4);  // spinner bounds and step, reserved, selection start and length
-    out.Font(props.font);
-    out.CountedString(props.text);
+template <typename Io, PropsOf<EditBoxProps> Props>
+bool PropsFields(Io& io, Props& props) {
+    // Skipped: spinner bounds and step, a reserved value, selection start
+    // and length.
+    return io.BlockHeader(kEditBoxBlockVersion) && io.I32(props.borderStyle) && io.U32(props.textColor) &&
+           io.U32(props.backgroundColor) && io.Flag(props.hideSelection, "hide-selection flag") &&
+           io.Ranged(props.textLimit, 0, INT32_MAX, "text limit") && io.Flag(props.multiLine, "multi-line flag") &&
+           io.Ranged(props.scrollBars, 0, 3, "scroll bars") && io.Ranged(props.alignment, 0, 2, "alignment") &&
+           io.I32(props.inputMode) && io.U16(props.passwordChar) && io.Skip(6 * 4) && io.Font(props.font) &&
+           io.CountedString(props.text);
 }
 
-void WriteProps(ByteWriter& out, const ImageButtonProps& props) {
-    out.BlockHeader(kImageButtonBlockVersion);
-    out.I32(props.btnStyle);
-    out.Flag(props.checkBox);
-    out.Flag(props.checked);
-    out.I32(props.alignStyle);
-    out.I32(props.pressStyle);
-    out.Flag(props.drawBorder);
-    out.Flag(props.drawFocus);
-    out.U32(props.transColorOut);
-    out.U32(props.transColorIn);
-    out.U32(props.transColorDisabled);
-    out.Flag(props.defaultColor);
-    out.Flag(props.standardSound);
-    for (uint32_t color : {props.fgColorOut, props.bkColorOut, props.fgColorIn, props.bkColorIn,
-                           props.fgColorFocus, props.bkColorFocus})
-        out.U32(color);
-    out.Counted(props.picIn);
-    out.Counted(props.picOut);
-    out.Font(props.font);
-    out.Counted(props.picDisabled);
-    out.U32(0);  // reserved block
-    out.CountedString(props.caption);
-    out.U32(0);  // reserved string
-    out.U32(0);  // reserved value
-    out.U32(0);  // reserved block
+template <typename Io, PropsOf<ImageButtonProps> Props>
+bool PropsFields(Io& io, Props& props) {
+    return io.BlockHeader(kImageButtonBlockVersion) && io.Ranged(props.btnStyle, 0, 2, "button style") &&
+           io.Flag(props.checkBox, "check-box flag") && io.Flag(props.checked, "checked flag") &&
+           io.Ranged(props.alignStyle, 0, 3, "align style") && io.Ranged(props.pressStyle, 0, 1, "press style") &&
+           io.Flag(props.drawBorder, "border flag") && io.Flag(props.drawFocus, "focus flag") &&
+           io.U32(props.transColorOut) && io.U32(props.transColorIn) && io.U32(props.transColorDisabled) &&
+           io.Flag(props.defaultColor, "default-colour flag") && io.Flag(props.standardSound, "sound flag") &&
+           io.U32(props.fgColorOut) && io.U32(props.bkColorOut) && io.U32(props.fgColorIn) &&
+           io.U32(props.bkColorIn) && io.U32(props.fgColorFocus) && io.U32(props.bkColorFocus) &&
+           io.Counted(props.picIn) && io.Counted(props.picOut) && io.Font(props.font) &&
+           io.Counted(props.picDisabled) && io.UnusedCounted() && io.CountedString(props.caption) &&
+           io.UnusedCounted() && io.UnusedValue() && io.UnusedCounted();
 }
 
 template <typename Props>
@@ -177,7 +161,7 @@ std::optional<std::vector<uint8_t>> WriteUnitRecord(const UnitRecord& unit, std:
     }
     ByteWriter out;
     out.U32(static_cast<uint32_t>(unit.type));
-    out.Zeros(kReservedBytes);
+    out.Skip(kReservedBytes);
     if (!out.ZeroTerminated(unit.name) || !out.ZeroTerminated(unit.remark)) {
         SetError(error, "unit " + Hex(unit.id) + ": name or remark holds a zero byte");
         return std::nullopt;
@@ -202,7 +186,7 @@ std::optional<std::vector<uint8_t>> WriteUnitRecord(const UnitRecord& unit, std:
         out.I32(binding.event);
         out.U32(binding.handler);
     }
-    std::visit([&](const auto& props) { WriteProps(out, props); }, unit.props);
+    std::visit([&](const auto& props) { PropsFields(out, props); }, unit.props);
     return std::move(out.bytes());
 }
 
@@ -211,7 +195,7 @@ std::optional<std::vector<uint8_t>> WriteFormTemplate(const FormTemplate& form, 
     const auto windowCount = static_cast<uint32_t>(form.windows.size());
     out.U32(8 * windowCount);
     for (const WindowRecord& window : form.windows) out.U32(window.id);
-    out.Zeros(4 * std::size_t{windowCount});
+    out.Skip(4 * std::size_t{windowCount});
     for (const WindowRecord& window : form.windows) {
         std::vector<std::vector<uint8_t>> records;
         for (const UnitRecord& unit : window.units) {
@@ -316,10 +300,11 @@ public:
         out.assign(data.begin(), data.end());
         return true;
     }
-    bool SkipCounted() {
+    bool UnusedCounted() {
         std::span<const uint8_t> data;
         return Counted(data);
     }
+    bool UnusedValue() { return Skip(4); }
     bool ZeroTerminated(std::string& out) {
         if (failed_) return false;
         const auto rest = bytes_.subspan(pos_);
@@ -361,58 +346,9 @@ private:
     bool failed_ = false;
 };
 
-bool ReadProps(ByteReader& in, WindowProps& props) {
-    uint32_t ignored = 0;
-    return in.BlockHeader(kWindowBlockVersion) && in.I32(props.borderStyle) &&
-           in.Flag(props.centredAtStart, "centred flag") && in.U32(props.backgroundColor) && in.U32(ignored) &&
-           in.SkipCounted() && in.Counted(props.icon) && in.CountedString(props.title) && in.SkipCounted();
-}
-
-bool ReadProps(ByteReader& in, PictureBoxProps& props) {
-    return in.BlockHeader(kPictureBoxBlockVersion) && in.U32(props.backgroundColor) &&
-           in.Ranged(props.imageMode, 0, 2, "image mode") && in.Counted(props.image);
-}
-
-bool ReadProps(ByteReader& in, ShapeBoxProps& props) {
-    return in.BlockHeader(kShapeBoxBlockVersion) && in.I32(props.shape) && in.U32(props.outlineColor) &&
-           in.U32(props.fillColor);
-}
-
-bool ReadProps(ByteReader& in, LabelProps& props) {
-    return in.BlockHeader(kLabelBlockVersion) && in.Skip(6 * 4) && in.U32(props.textColor) &&
-           in.U32(props.backgroundColor) && in.Skip(5 * 4) &&
-           in.Ranged(props.horizontalAlign, 0, 2, "horizontal alignment") &&
-           in.Flag(props.wordWrap, "word wrap flag") && in.Ranged(props.verticalAlign, 0, 2, "vertical alignment") &&
-           in.Font(props.font) && in.CountedString(props.caption);
-}
-
-bool ReadProps(ByteReader& in, EditBoxProps& props) {
-    return in.BlockHeader(kEditBoxBlockVersion) && in.I32(props.borderStyle) && in.U32(props.textColor) &&
-           in.U32(props.backgroundColor) && in.Flag(props.hideSelection, "hide-selection flag") &&
-           in.Ranged(props.textLimit, 0, INT32_MAX, "text limit") && in.Flag(props.multiLine, "multi-line flag") &&
-           in.Ranged(props.scrollBars, 0, 3, "scroll bars") && in.Ranged(props.alignment, 0, 2, "alignment") &&
-           in.I32(props.inputMode) && in.U16(props.passwordChar) && in.Skip(6 * 4) && in.Font(props.font) &&
-           in.CountedString(props.text);
-}
-
-bool ReadProps(ByteReader& in, ImageButtonProps& props) {
-    uint32_t ignored = 0;
-    return in.BlockHeader(kImageButtonBlockVersion) && in.Ranged(props.btnStyle, 0, 2, "button style") &&
-           in.Flag(props.checkBox, "check-box flag") && in.Flag(props.checked, "checked flag") &&
-           in.Ranged(props.alignStyle, 0, 3, "align style") && in.Ranged(props.pressStyle, 0, 1, "press style") &&
-           in.Flag(props.drawBorder, "border flag") && in.Flag(props.drawFocus, "focus flag") &&
-           in.U32(props.transColorOut) && in.U32(props.transColorIn) && in.U32(props.transColorDisabled) &&
-           in.Flag(props.defaultColor, "default-colour flag") && in.Flag(props.standardSound, "sound flag") &&
-           in.U32(props.fgColorOut) && in.U32(props.bkColorOut) && in.U32(props.fgColorIn) &&
-           in.U32(props.bkColorIn) && in.U32(props.fgColorFocus) && in.U32(props.bkColorFocus) &&
-           in.Counted(props.picIn) && in.Counted(props.picOut) && in.Font(props.font) &&
-           in.Counted(props.picDisabled) && in.SkipCounted() && in.CountedString(props.caption) &&
-           in.SkipCounted() && in.U32(ignored) && in.SkipCounted();
-}
-
 template <typename Props>
 bool ReadPropsInto(ByteReader& in, UnitProps& props) {
-    return ReadProps(in, props.emplace<Props>());
+    return PropsFields(in, props.emplace<Props>());
 }
 
 bool ReadPropsOfType(ByteReader& in, UnitType type, UnitProps& props) {
@@ -568,7 +504,7 @@ bool ReadUnitBlock(ByteReader& in, uint32_t unitCount, WindowRecord& window) {
 
 bool ReadWindow(ByteReader& in, WindowRecord& window) {
     uint32_t ignored = 0, unitCount = 0;
-    return in.U32(ignored) && in.U32(ignored) && in.SkipCounted() && in.SkipCounted() && in.U32(unitCount) &&
+    return in.U32(ignored) && in.U32(ignored) && in.UnusedCounted() && in.UnusedCounted() && in.U32(unitCount) &&
            ReadUnitBlock(in, unitCount, window) && CheckWindowUnits(window, in);
 }
 
