@@ -22,10 +22,6 @@ enum class Outcome { kEnded, kFailed, kRetry, kNextSegment };
 constexpr int kReportBytes = 1 << 20;
 constexpr std::chrono::milliseconds kReportEvery{50};
 
-int32_t Clamp32(int64_t value) {
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
-}
-
 // Name resolution that a stop can abandon: the lookup runs on a helper
 // thread that shares only this small state, so a stop does not wait for a
 // slow resolver.
@@ -95,7 +91,6 @@ private:
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
     bool WaitBeforeRetry(int& attempts);
-    int64_t Position();
     int64_t SegmentEnd();
     void End(bool normal);
 
@@ -349,7 +344,7 @@ int HttpConnection::RangeRequest() {
         port = task_.connectPort;
     }
     if (Connect(dotted, port, "正在连接 [%s:%d]", "连接[%s:%d]成功") < 0) return -1;
-    int64_t position = Position();
+    int64_t position = PositionOf(task_, c_);
     int result = SendAndReadHead(RangeLine(position));
     if (result != 1) return result;
     const HttpResponseInfo& response = c_.response;
@@ -406,7 +401,7 @@ bool HttpConnection::SetUpFile() {
     }
     {
         std::unique_lock<std::shared_mutex> guard(task_.fileLock);
-        if (task_.viewClosed) return false;
+        if (task_.fileClosed) return false;
         task_.file = std::move(file);
     }
     for (int32_t i = 1; i < count; ++i) task_.queue.Post(Message(MSG_START_CONNECTION, task_.id, 0));
@@ -452,13 +447,6 @@ bool HttpConnection::ResolveConflict(std::string& path) {
     return true;
 }
 
-int64_t HttpConnection::Position() {
-    std::lock_guard<std::mutex> guard(task_.taskLock);
-    if (c_.segment < 0 || c_.segment >= task_.table.count) return 0;
-    const Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
-    return static_cast<int64_t>(segment.start) + segment.done;
-}
-
 // Read before every pass: a split by the master thread may have moved it.
 int64_t HttpConnection::SegmentEnd() {
     std::lock_guard<std::mutex> guard(task_.taskLock);
@@ -485,11 +473,8 @@ bool HttpConnection::Flush(int64_t& position, int& buffered) {
 }
 
 Outcome HttpConnection::NextSegment() {
+    ReleaseSegment(task_, c_);
     std::lock_guard<std::mutex> guard(task_.taskLock);
-    Segment& done = task_.table.segments[static_cast<size_t>(c_.segment)];
-    done.taken = 0;
-    done.owner = 0;
-    done.connection = 0;
     int32_t index = TakeFreeSegment(task_.table);
     if (index < 0) return Outcome::kEnded;  // the finished segment gives the position reported
     Segment& next = task_.table.segments[static_cast<size_t>(index)];
@@ -500,7 +485,7 @@ Outcome HttpConnection::NextSegment() {
 }
 
 Outcome HttpConnection::Transfer() {
-    int64_t position = Position();
+    int64_t position = PositionOf(task_, c_);
     Event(c_.segmentAnnounced ? EV_SEGMENT_CONTINUED : EV_SEGMENT_STARTED, position, SegmentEnd());
     c_.segmentAnnounced = true;
     int buffered = headBytes_;
@@ -586,26 +571,12 @@ bool HttpConnection::WaitBeforeRetry(int& attempts) {
 void HttpConnection::End(bool normal) {
     CloseSocket();
     std::vector<char>().swap(c_.buffer);
-    int64_t position = Position();
+    int64_t position = PositionOf(task_, c_);
     if (!c_.reported.exchange(true)) Event(normal ? EV_CONNECTION_ENDED : EV_CONNECTION_FAILED, position);
-    {
-        std::lock_guard<std::mutex> guard(task_.taskLock);
-        if (c_.segment >= 0 && c_.segment < task_.table.count) {
-            Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
-            if (segment.connection == c_.id) {
-                segment.taken = 0;
-                segment.owner = 0;
-                segment.connection = 0;
-            }
-        }
-    }
+    ReleaseSegment(task_, c_);
     {
         std::lock_guard<std::mutex> guard(task_.listLock);
-        --task_.running;
-        if (task_.running == 0 && !task_.finishing) {
-            task_.finishing = true;
-            task_.queue.Post(Message(MSG_ALL_DONE));
-        }
+        task_.ConnectionLeftLocked();
     }
     c_.run.store(-1);
 }
