@@ -12,6 +12,7 @@ namespace zorv::download {
 namespace {
 
 const char kFileCreateError[] = "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
+const char kFileWriteError[] = "写入文件错误，磁盘不可写或磁盘没有空间";
 const char kRedirectError[] = "COOKIE过长或获得重定向信息错误或不支持的协议";
 const char kRequestTooLong[] = "HTTP请求信息过长";
 const char kTargetTooLong[] = "目标文件路径过长";
@@ -84,6 +85,7 @@ private:
     void TakeServerName();
     int FirstRequest();
     int RangeRequest();
+    bool FitsTheSegment(const HttpResponseInfo& response, int64_t position);
     int RefuseStatus(int status);
     bool SetUpFile();
     bool ResolveConflict(std::string& path);
@@ -222,6 +224,10 @@ int HttpConnection::ReadHead(std::string& head) {
     std::array<char, kHeadLimit> buffer;
     size_t got = 0;
     StopSignals stop = task_.Signals(c_);
+    // The whole head must come within the receive time-out, not only each of
+    // its pieces: a server that sends a byte now and then would otherwise
+    // hold the connection for as long as the head limit lets it.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(task_.config.receiveTimeoutMs);
     while (true) {
         if (std::optional<HeadSpan> span = FindHead(buffer.data(), got)) {
             head.assign(buffer.data() + span->begin, span->end - span->begin);
@@ -233,9 +239,14 @@ int HttpConnection::ReadHead(std::string& head) {
             Status(LEVEL_ERROR, "HTTP返回头部信息过长");
             return 0;
         }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() < 0) {
+            Status(LEVEL_ERROR, ErrorText(kErrReceiveTimeout));
+            return -1;
+        }
         int space = static_cast<int>(kHeadLimit - got);
         ReceiveResult received = ReceiveBytes(c_.socket.Get(), buffer.data() + got, space, space,
-                                              task_.config.receiveTimeoutMs, stop, nullptr, true);
+                                              static_cast<int>(left.count()), stop, nullptr, true);
         got += static_cast<size_t>(received.bytes);
         if (received.code < 0 && FindHead(buffer.data(), got)) continue;  // the head came before the error
         if (received.code < 0 || received.bytes == 0) {
@@ -348,15 +359,22 @@ int HttpConnection::RangeRequest() {
     int result = SendAndReadHead(RangeLine(position));
     if (result != 1) return result;
     const HttpResponseInfo& response = c_.response;
-    // Only a partial answer that starts where it was asked to is written at
-    // the segment's position; a whole file (200) never is.
-    bool wholeFile = response.contentLength == task_.TotalLength() || response.status == 200;
-    bool elsewhere = response.status == 206 && response.rangeStart >= 0 && response.rangeStart != position;
-    if (wholeFile || elsewhere) {
+    if (!FitsTheSegment(response, position)) {
         Status(LEVEL_ERROR, "出现错误");
         return 0;
     }
     return response.status == 206 ? 1 : RefuseStatus(response.status);
+}
+
+// Only a partial answer that names the position asked for and the file's
+// length is written at the segment's position: a whole file (200), a part
+// of another file or of another place, or a 206 that does not say which
+// part it is, never is.  Other statuses are left to RefuseStatus.
+bool HttpConnection::FitsTheSegment(const HttpResponseInfo& response, int64_t position) {
+    int32_t total = task_.TotalLength();
+    if (response.status == 200 || response.contentLength == total) return false;
+    if (response.status != 206) return true;
+    return response.hasContentRange && response.rangeStart == position && response.rangeTotal == total;
 }
 
 // Reports an answer the connection cannot use; always 0 (connection failed).
@@ -463,7 +481,10 @@ bool HttpConnection::Flush(int64_t& position, int& buffered) {
     int64_t bytes = std::min<int64_t>(buffered, std::max<int64_t>(room, 0));
     buffered = 0;
     if (bytes == 0) return true;
-    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) return false;
+    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) {
+        Status(LEVEL_ERROR, kFileWriteError);
+        return false;
+    }
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
         task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int32_t>(bytes);
@@ -488,7 +509,10 @@ Outcome HttpConnection::Transfer() {
     int64_t position = PositionOf(task_, c_);
     Event(c_.segmentAnnounced ? EV_SEGMENT_CONTINUED : EV_SEGMENT_STARTED, position, SegmentEnd());
     c_.segmentAnnounced = true;
-    int buffered = headBytes_;
+    // What came with the head beyond the segment's end is no part of this
+    // segment (a server may send more than its length says): it is neither
+    // written nor counted as received.
+    int buffered = static_cast<int>(std::min<int64_t>(headBytes_, std::max<int64_t>(SegmentEnd() - position, 0)));
     headBytes_ = 0;
     if (buffered > 0) task_.AddReceived(c_, buffered);
     if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
