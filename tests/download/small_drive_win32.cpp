@@ -1,0 +1,26 @@
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "small_drive.h"
+
+namespace zorv::download::testing {
+
+SmallDrive::SmallDrive(Kind kind) {
+    const char* name = kind == kReadOnly ? "ZORV_READONLY_DRIVE" : "ZORV_TINY_DRIVE";
+    const char* letter = std::getenv(name);
+    if (letter == nullptr || *letter == '\0') {
+        why_ = std::string(name) + " is not set: only small-drives-run maps that drive";
+        return;
+    }
+    std::string folder = std::string(letter) + "\\";
+    if (!std::filesystem::is_directory(folder)) {
+        why_ = std::string(name) + " names " + letter + ", which is no usable drive";
+        return;
+    }
+    folder_ = folder;
+}
+
+SmallDrive::~SmallDrive() = default;
+
+}  // namespace zorv::download::testing
