@@ -32,8 +32,8 @@ public:
     bool WriteAt(int64_t offset, const char* data, size_t size) override {
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
         while (size > 0) {
-            // The offset in OVERLAPPED makes the write positioned, so
-            // connections writing at once never share a file pointer.
+            // The offset in OVERLAPPED makes the write positioned: the
+            // connections writing at once never rely on the file pointer.
             OVERLAPPED at{};
             at.Offset = static_cast<DWORD>(offset);
             at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
