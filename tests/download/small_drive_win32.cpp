@@ -21,6 +21,13 @@ SmallDrive::SmallDrive(Kind kind) {
     folder_ = folder;
 }
 
-SmallDrive::~SmallDrive() = default;
+// The drive outlives the object (the wrapper maps it for the whole run):
+// what a test wrote is removed, so the next one finds the room again.
+SmallDrive::~SmallDrive() {
+    if (folder_.empty()) return;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, ignored))
+        std::filesystem::remove_all(entry.path(), ignored);
+}
 
 }  // namespace zorv::download::testing
