@@ -12,6 +12,7 @@ namespace zorv::download {
 namespace {
 
 const char kFileCreateError[] = "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在";
+const char kFileWriteError[] = "写入文件错误，磁盘不可写或磁盘没有空间";
 const char kRedirectError[] = "COOKIE过长或获得重定向信息错误或不支持的协议";
 const char kRequestTooLong[] = "HTTP请求信息过长";
 const char kTargetTooLong[] = "目标文件路径过长";
@@ -21,10 +22,6 @@ enum class Outcome { kEnded, kFailed, kRetry, kNextSegment };
 // Bounds of one EV_BYTES_RECEIVED without a speed limit (see Transfer).
 constexpr int kReportBytes = 1 << 20;
 constexpr std::chrono::milliseconds kReportEvery{50};
-
-int32_t Clamp32(int64_t value) {
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
-}
 
 // Name resolution that a stop can abandon: the lookup runs on a helper
 // thread that shares only this small state, so a stop does not wait for a
@@ -88,6 +85,7 @@ private:
     void TakeServerName();
     int FirstRequest();
     int RangeRequest();
+    bool FitsTheSegment(const HttpResponseInfo& response, int64_t position);
     int RefuseStatus(int status);
     bool SetUpFile();
     bool ResolveConflict(std::string& path);
@@ -95,7 +93,6 @@ private:
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
     bool WaitBeforeRetry(int& attempts);
-    int64_t Position();
     int64_t SegmentEnd();
     void End(bool normal);
 
@@ -227,6 +224,10 @@ int HttpConnection::ReadHead(std::string& head) {
     std::array<char, kHeadLimit> buffer;
     size_t got = 0;
     StopSignals stop = task_.Signals(c_);
+    // The whole head must come within the receive time-out, not only each of
+    // its pieces: a server that sends a byte now and then would otherwise
+    // hold the connection for as long as the head limit lets it.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(task_.config.receiveTimeoutMs);
     while (true) {
         if (std::optional<HeadSpan> span = FindHead(buffer.data(), got)) {
             head.assign(buffer.data() + span->begin, span->end - span->begin);
@@ -238,9 +239,14 @@ int HttpConnection::ReadHead(std::string& head) {
             Status(LEVEL_ERROR, "HTTP返回头部信息过长");
             return 0;
         }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() < 0) {
+            Status(LEVEL_ERROR, ErrorText(kErrReceiveTimeout));
+            return -1;
+        }
         int space = static_cast<int>(kHeadLimit - got);
         ReceiveResult received = ReceiveBytes(c_.socket.Get(), buffer.data() + got, space, space,
-                                              task_.config.receiveTimeoutMs, stop, nullptr, true);
+                                              static_cast<int>(left.count()), stop, nullptr, true);
         got += static_cast<size_t>(received.bytes);
         if (received.code < 0 && FindHead(buffer.data(), got)) continue;  // the head came before the error
         if (received.code < 0 || received.bytes == 0) {
@@ -349,19 +355,26 @@ int HttpConnection::RangeRequest() {
         port = task_.connectPort;
     }
     if (Connect(dotted, port, "正在连接 [%s:%d]", "连接[%s:%d]成功") < 0) return -1;
-    int64_t position = Position();
+    int64_t position = PositionOf(task_, c_);
     int result = SendAndReadHead(RangeLine(position));
     if (result != 1) return result;
     const HttpResponseInfo& response = c_.response;
-    // Only a partial answer that starts where it was asked to is written at
-    // the segment's position; a whole file (200) never is.
-    bool wholeFile = response.contentLength == task_.TotalLength() || response.status == 200;
-    bool elsewhere = response.status == 206 && response.rangeStart >= 0 && response.rangeStart != position;
-    if (wholeFile || elsewhere) {
+    if (!FitsTheSegment(response, position)) {
         Status(LEVEL_ERROR, "出现错误");
         return 0;
     }
     return response.status == 206 ? 1 : RefuseStatus(response.status);
+}
+
+// Only a partial answer that names the position asked for and the file's
+// length is written at the segment's position: a whole file (200), a part
+// of another file or of another place, or a 206 that does not say which
+// part it is, never is.  Other statuses are left to RefuseStatus.
+bool HttpConnection::FitsTheSegment(const HttpResponseInfo& response, int64_t position) {
+    int32_t total = task_.TotalLength();
+    if (response.status == 200 || response.contentLength == total) return false;
+    if (response.status != 206) return true;
+    return response.hasContentRange && response.rangeStart == position && response.rangeTotal == total;
 }
 
 // Reports an answer the connection cannot use; always 0 (connection failed).
@@ -406,7 +419,7 @@ bool HttpConnection::SetUpFile() {
     }
     {
         std::unique_lock<std::shared_mutex> guard(task_.fileLock);
-        if (task_.viewClosed) return false;
+        if (task_.fileClosed) return false;
         task_.file = std::move(file);
     }
     for (int32_t i = 1; i < count; ++i) task_.queue.Post(Message(MSG_START_CONNECTION, task_.id, 0));
@@ -452,13 +465,6 @@ bool HttpConnection::ResolveConflict(std::string& path) {
     return true;
 }
 
-int64_t HttpConnection::Position() {
-    std::lock_guard<std::mutex> guard(task_.taskLock);
-    if (c_.segment < 0 || c_.segment >= task_.table.count) return 0;
-    const Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
-    return static_cast<int64_t>(segment.start) + segment.done;
-}
-
 // Read before every pass: a split by the master thread may have moved it.
 int64_t HttpConnection::SegmentEnd() {
     std::lock_guard<std::mutex> guard(task_.taskLock);
@@ -475,7 +481,10 @@ bool HttpConnection::Flush(int64_t& position, int& buffered) {
     int64_t bytes = std::min<int64_t>(buffered, std::max<int64_t>(room, 0));
     buffered = 0;
     if (bytes == 0) return true;
-    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) return false;
+    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) {
+        Status(LEVEL_ERROR, kFileWriteError);
+        return false;
+    }
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
         task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int32_t>(bytes);
@@ -485,11 +494,8 @@ bool HttpConnection::Flush(int64_t& position, int& buffered) {
 }
 
 Outcome HttpConnection::NextSegment() {
+    ReleaseSegment(task_, c_);
     std::lock_guard<std::mutex> guard(task_.taskLock);
-    Segment& done = task_.table.segments[static_cast<size_t>(c_.segment)];
-    done.taken = 0;
-    done.owner = 0;
-    done.connection = 0;
     int32_t index = TakeFreeSegment(task_.table);
     if (index < 0) return Outcome::kEnded;  // the finished segment gives the position reported
     Segment& next = task_.table.segments[static_cast<size_t>(index)];
@@ -500,10 +506,13 @@ Outcome HttpConnection::NextSegment() {
 }
 
 Outcome HttpConnection::Transfer() {
-    int64_t position = Position();
+    int64_t position = PositionOf(task_, c_);
     Event(c_.segmentAnnounced ? EV_SEGMENT_CONTINUED : EV_SEGMENT_STARTED, position, SegmentEnd());
     c_.segmentAnnounced = true;
-    int buffered = headBytes_;
+    // What came with the head beyond the segment's end is no part of this
+    // segment (a server may send more than its length says): it is neither
+    // written nor counted as received.
+    int buffered = static_cast<int>(std::min<int64_t>(headBytes_, std::max<int64_t>(SegmentEnd() - position, 0)));
     headBytes_ = 0;
     if (buffered > 0) task_.AddReceived(c_, buffered);
     if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
@@ -586,26 +595,12 @@ bool HttpConnection::WaitBeforeRetry(int& attempts) {
 void HttpConnection::End(bool normal) {
     CloseSocket();
     std::vector<char>().swap(c_.buffer);
-    int64_t position = Position();
+    int64_t position = PositionOf(task_, c_);
     if (!c_.reported.exchange(true)) Event(normal ? EV_CONNECTION_ENDED : EV_CONNECTION_FAILED, position);
-    {
-        std::lock_guard<std::mutex> guard(task_.taskLock);
-        if (c_.segment >= 0 && c_.segment < task_.table.count) {
-            Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
-            if (segment.connection == c_.id) {
-                segment.taken = 0;
-                segment.owner = 0;
-                segment.connection = 0;
-            }
-        }
-    }
+    ReleaseSegment(task_, c_);
     {
         std::lock_guard<std::mutex> guard(task_.listLock);
-        --task_.running;
-        if (task_.running == 0 && !task_.finishing) {
-            task_.finishing = true;
-            task_.queue.Post(Message(MSG_ALL_DONE));
-        }
+        task_.ConnectionLeftLocked();
     }
     c_.run.store(-1);
 }

@@ -17,14 +17,6 @@ std::string UpToLastSlash(const std::string& text) {
     return slash == std::string::npos ? std::string() : text.substr(0, slash);
 }
 
-// The header name of "<name>: " as the callers spell it, without the colon
-// and the blank.
-std::string_view BareName(const char* name) {
-    std::string_view bare(name);
-    while (!bare.empty() && (bare.back() == ' ' || bare.back() == ':')) bare.remove_suffix(1);
-    return bare;
-}
-
 bool SameNameNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -33,18 +25,17 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Value of the first header line whose whole name is the name, in any case
+// Value of the first header line whose whole name is `name`, in any case
 // (the blanks after the colon skipped), up to the end of its line; the
 // status line is never a header.
-std::optional<std::string> HeaderValue(const std::string& head, const char* name) {
-    std::string_view wanted = BareName(name);
+std::optional<std::string> HeaderValue(const std::string& head, std::string_view name) {
     size_t line = head.find("\r\n");
     while (line != std::string::npos) {
         line += 2;
         size_t end = head.find("\r\n", line);
         std::string_view text(head.data() + line, (end == std::string::npos ? head.size() : end) - line);
         size_t colon = text.find(':');
-        if (colon != std::string_view::npos && SameNameNoCase(text.substr(0, colon), wanted)) {
+        if (colon != std::string_view::npos && SameNameNoCase(text.substr(0, colon), name)) {
             size_t from = colon + 1;
             while (from < text.size() && (text[from] == ' ' || text[from] == '\t')) ++from;
             return std::string(text.substr(from));
@@ -54,16 +45,26 @@ std::optional<std::string> HeaderValue(const std::string& head, const char* name
     return std::nullopt;
 }
 
-std::string EitherValue(const std::string& head, const char* first, const char* second) {
-    if (auto value = HeaderValue(head, first)) return *value;
-    return HeaderValue(head, second).value_or("");
+std::string ValueOrEmpty(const std::string& head, std::string_view name) {
+    return HeaderValue(head, name).value_or(std::string());
 }
 
 int32_t ContentLength(const std::string& head) {
-    std::optional<std::string> value = HeaderValue(head, "Content-Length: ");
-    if (!value) value = HeaderValue(head, "Content-length: ");
-    if (!value) return -1;
-    return LeadingNumber(*value);
+    std::optional<std::string> value = HeaderValue(head, "Content-Length");
+    return value ? LeadingNumber(*value) : -1;
+}
+
+// "bytes <first>-<last>/<total>": the first byte is the first number before
+// the "/" (some servers write "bytes=" instead of "bytes "); the total is the
+// number right after it, unknown (-1) when it is "*" or missing.
+void ReadContentRange(const std::string& range, HttpResponseInfo& info) {
+    info.hasContentRange = true;
+    size_t slash = range.find('/');
+    size_t digit = range.find_first_of("0123456789");
+    if (digit < slash) info.rangeStart = LeadingNumber(range, digit);
+    if (slash != std::string::npos && slash + 1 < range.size() &&
+        std::isdigit(static_cast<unsigned char>(range[slash + 1])))
+        info.rangeTotal = LeadingNumber(range, slash + 1);
 }
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
@@ -168,35 +169,28 @@ HttpResponseInfo ParseHead(const std::string& head) {
         case 200:
             info.contentLength = ContentLength(head);
             break;
-        case 206: {
-            std::optional<std::string> range = HeaderValue(head, "Content-Range: ");
-            if (!range) range = HeaderValue(head, "Content-range: ");
-            if (range) {
-                info.hasContentRange = true;
-                info.via = HeaderValue(head, "Via: ").value_or("");
-                size_t digit = range->find_first_of("0123456789");
-                if (digit != std::string::npos) info.rangeStart = LeadingNumber(*range, digit);
+        case 206:
+            if (std::optional<std::string> range = HeaderValue(head, "Content-Range")) {
+                ReadContentRange(*range, info);
+                info.via = ValueOrEmpty(head, "Via");
             }
             break;
-        }
         case 301:
         case 302:
             info.contentLength = ContentLength(head);
-            if (auto location = HeaderValue(head, "Location: ")) {
-                info.location = *location;
-                info.hasLocation = !location->empty();
-            }
+            info.location = ValueOrEmpty(head, "Location");
+            info.hasLocation = !info.location.empty();
             break;
         default:
             return info;
     }
-    info.acceptRanges = HeaderValue(head, "Accept-Ranges: ").value_or("");
-    info.connection = HeaderValue(head, "Connection: ").value_or("");
-    info.contentType = EitherValue(head, "Content-Type: ", "Content-type: ");
-    info.setCookie = EitherValue(head, "Set-Cookie: ", "Set-cookie: ");
-    info.lastModified = HeaderValue(head, "Last-Modified: ").value_or("");
-    info.server = HeaderValue(head, "Server: ").value_or("");
-    info.disposition = HeaderValue(head, "Content-Disposition: ").value_or("");
+    info.acceptRanges = ValueOrEmpty(head, "Accept-Ranges");
+    info.connection = ValueOrEmpty(head, "Connection");
+    info.contentType = ValueOrEmpty(head, "Content-Type");
+    info.setCookie = ValueOrEmpty(head, "Set-Cookie");
+    info.lastModified = ValueOrEmpty(head, "Last-Modified");
+    info.server = ValueOrEmpty(head, "Server");
+    info.disposition = ValueOrEmpty(head, "Content-Disposition");
     return info;
 }
 

@@ -65,6 +65,7 @@ struct HttpResponseInfo {
     bool hasLocation = false;
     bool hasContentRange = false;
     int64_t rangeStart = -1;     // first byte of Content-Range, -1 when not given or unreadable
+    int64_t rangeTotal = -1;     // length after its "/", -1 when not given, unreadable or "*"
     std::string setCookie, contentType, location, server, connection, acceptRanges, lastModified, via;
     std::string disposition;     // Content-Disposition value up to its line feed
 };

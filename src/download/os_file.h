@@ -1,10 +1,10 @@
 #pragma once
 // Files for the engine: an existing-file test and a new target file created
-// at its full length that takes bytes at any offset.  The Windows build maps
-// the file into memory in one writable view and copies into it; the native
-// build writes through the file descriptor, which costs a fraction of the page
-// faults of a shared mapping.  Paths are GBK byte strings; "\" and "/" both
-// separate folders.
+// at its full length that takes bytes at any offset.  Both builds write
+// through the file handle at the block's offset (pwrite, WriteFile), never
+// through a mapped view: a write that finds no room then fails as a result
+// instead of ending the process.  Paths are GBK byte strings; "\" and "/"
+// both separate folders.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,7 +14,7 @@ namespace zorv::download::os {
 
 class TargetFile {
 public:
-    virtual ~TargetFile() = default;  // closes the file (and its view)
+    virtual ~TargetFile() = default;  // closes the file
     virtual int64_t Length() const = 0;
     // Puts size bytes at offset.  False when they reach beyond the length or
     // cannot be written (a full disk, for one).

@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "download/os_file.h"
 #include "download/os_socket.h"
@@ -59,18 +58,44 @@ std::string NativePath(std::string path) {
     return path;
 }
 
+// A move-only owner of one file descriptor.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    bool Valid() const { return fd_ >= 0; }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
 // Written with pwrite: stores into a shared mapping fault in every page one
 // by one, which makes them several times slower than writes through the
-// descriptor (and a full disk would end the process instead of failing).
+// descriptor, and a store into a page that a full disk cannot back ends the
+// process with SIGBUS where pwrite fails with ENOSPC.  The file stays sparse
+// until written.
 class PosixTargetFile final : public TargetFile {
 public:
-    PosixTargetFile(int fd, int64_t length) : fd_(fd), length_(length) {}
-    ~PosixTargetFile() override { ::close(fd_); }
+    PosixTargetFile(UniqueFd fd, int64_t length) : fd_(std::move(fd)), length_(length) {}
     int64_t Length() const override { return length_; }
     bool WriteAt(int64_t offset, const char* data, size_t size) override {
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
         while (size > 0) {
-            ssize_t written = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+            ssize_t written = ::pwrite(fd_.Get(), data, size, static_cast<off_t>(offset));
             if (written < 0 && errno == EINTR) continue;
             if (written <= 0) return false;
             data += written;
@@ -81,7 +106,7 @@ public:
     }
 
 private:
-    int fd_;
+    UniqueFd fd_;
     int64_t length_;
 };
 
@@ -158,39 +183,6 @@ int RecvSome(SocketHandle socket, char* data, int length) {
     return static_cast<int>(received);
 }
 
-std::optional<std::string> ResolveIpv4(const std::string& name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* answer = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return std::nullopt;
-    char text[INET_ADDRSTRLEN] = {};
-    auto* address = reinterpret_cast<sockaddr_in*>(answer->ai_addr);
-    inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
-    freeaddrinfo(answer);
-    return std::string(text);
-}
-
-Socket ListenLoopback(uint16_t& port) {
-    Socket listener = NewTcpSocket();
-    if (!listener.Valid()) return listener;
-    int yes = 1;
-    setsockopt(static_cast<int>(listener.Get()), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int fd = static_cast<int>(listener.Get());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 || listen(fd, 64) < 0) {
-        Fail();
-        return Socket();
-    }
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return listener;
-}
-
 Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
     if (WaitSocket(listener, true, false, timeoutMs) != 1) return Socket();
     int fd = ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
@@ -203,34 +195,32 @@ void ShutdownBoth(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SH
 
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;
-    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
-    if (ftruncate(fd, static_cast<off_t>(length)) != 0) {
-        ::close(fd);
+    std::string native = NativePath(path);
+    UniqueFd fd(::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!fd.Valid()) return nullptr;
+    if (ftruncate(fd.Get(), static_cast<off_t>(length)) != 0) {
+        // No empty file of the product's name is left behind to be taken
+        // for an installed one.
+        ::unlink(native.c_str());
         return nullptr;
     }
-    return std::make_unique<PosixTargetFile>(fd, length);
+    return std::make_unique<PosixTargetFile>(std::move(fd), length);
 }
 
 std::unique_ptr<TargetFile> OpenTargetFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;
-    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    UniqueFd fd(::open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd.Valid()) return nullptr;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<int64_t>(info.st_size) != length) {
-        ::close(fd);
+    if (fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || static_cast<int64_t>(info.st_size) != length)
         return nullptr;
-    }
-    return std::make_unique<PosixTargetFile>(fd, length);
+    return std::make_unique<PosixTargetFile>(std::move(fd), length);
 }
 
 std::optional<int64_t> ExistingFileSize(const std::string& path) {
-    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    UniqueFd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
-    int result = fstat(fd, &info);
-    ::close(fd);
-    if (result != 0) return std::nullopt;
+    if (!fd.Valid() || fstat(fd.Get(), &info) != 0) return std::nullopt;
     return static_cast<int64_t>(info.st_size);
 }
 

@@ -81,6 +81,9 @@ Socket ListenLoopback(uint16_t& port);
 Socket AcceptConnection(SocketHandle listener, int timeoutMs);
 // Half-closes the sending side.
 void ShutdownSending(SocketHandle socket);
+// Makes the owner's close abortive: the peer gets a reset (RST) instead of
+// the end of the stream, and bytes not yet sent are dropped.
+void ResetOnClose(SocketHandle socket);
 // Shuts both directions down, so that a thread waiting on the socket wakes
 // up at once; the handle stays open until its owner closes it.
 void ShutdownBoth(SocketHandle socket);

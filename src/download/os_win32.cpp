@@ -1,62 +1,68 @@
-// Winsock, CreateFileMapping/MapViewOfFile and the local clock for the
-// Windows build.
+// Winsock, files written with WriteFile at offsets, and the local clock for
+// the Windows build.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
-#include <cstring>
+#include <algorithm>
 #include <mutex>
+#include <utility>
 
 #include "download/os_file.h"
 #include "download/os_socket.h"
 #include "runtime/codepage_win32.h"
+#include "runtime/unique_handle_win32.h"
 
 namespace zorv::download::os {
 namespace {
 
 SOCKET Raw(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
-// A move-only owner of a kernel handle.
-class KernelHandle {
+// Written with WriteFile at each block's offset, not through a mapped view:
+// Wine extends a file sparse, and a store into a page of the view that a
+// full disk cannot back raises an in-page error (SIGBUS underneath) that
+// nothing here could catch, while Wine has no way to reserve the blocks
+// first (FileAllocationInfo fails with ERROR_CALL_NOT_IMPLEMENTED).  A
+// failed WriteFile is an ordinary result, for a full disk, a drive that went
+// away or an I/O error alike.
+class WindowsTargetFile final : public TargetFile {
 public:
-    explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~KernelHandle() {
-        if (Valid()) CloseHandle(handle_);
-    }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-    HANDLE Release() {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-class WindowsMappedFile final : public TargetFile {
-public:
-    WindowsMappedFile(HANDLE mapping, char* base, int64_t length)
-        : mapping_(mapping), base_(base), length_(length) {}
-    ~WindowsMappedFile() override {
-        UnmapViewOfFile(base_);
-        CloseHandle(mapping_);
-    }
+    WindowsTargetFile(UniqueFile file, int64_t length) : file_(std::move(file)), length_(length) {}
     int64_t Length() const override { return length_; }
     bool WriteAt(int64_t offset, const char* data, size_t size) override {
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
-        std::memcpy(base_ + offset, data, size);
+        while (size > 0) {
+            // The offset in OVERLAPPED makes the write positioned: the
+            // connections writing at once never rely on the file pointer.
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+            DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+            DWORD written = 0;
+            if (!WriteFile(file_.get(), data, chunk, &written, &at) || written == 0) return false;
+            data += written;
+            size -= written;
+            offset += written;
+        }
         return true;
     }
 
 private:
-    HANDLE mapping_;
-    char* base_;
+    UniqueFile file_;
     int64_t length_;
 };
+
+UniqueFile OpenForWriting(const std::string& path, DWORD disposition) {
+    return UniqueFile(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+bool SetLength(HANDLE file, int64_t length) {
+    LARGE_INTEGER end{};
+    end.QuadPart = length;
+    return SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
 
 }  // namespace
 
@@ -135,36 +141,6 @@ int RecvSome(SocketHandle socket, char* data, int length) {
     return received == SOCKET_ERROR ? -1 : received;
 }
 
-std::optional<std::string> ResolveIpv4(const std::string& name) {
-    if (!StartNetwork()) return std::nullopt;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* answer = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return std::nullopt;
-    char text[INET_ADDRSTRLEN] = {};
-    auto* address = reinterpret_cast<sockaddr_in*>(answer->ai_addr);
-    inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
-    freeaddrinfo(answer);
-    return std::string(text);
-}
-
-Socket ListenLoopback(uint16_t& port) {
-    Socket listener = NewTcpSocket();
-    if (!listener.Valid()) return listener;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(Raw(listener.Get()), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(Raw(listener.Get()), 64) != 0)
-        return Socket();
-    int size = sizeof address;
-    getsockname(Raw(listener.Get()), reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return listener;
-}
-
 Socket AcceptConnection(SocketHandle listener, int timeoutMs) {
     if (WaitSocket(listener, true, false, timeoutMs) != 1) return Socket();
     SOCKET socket = accept(Raw(listener), nullptr, nullptr);
@@ -177,45 +153,32 @@ void ShutdownBoth(SocketHandle socket) { shutdown(Raw(socket), SD_BOTH); }
 
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;
-    KernelHandle file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) return nullptr;
-    KernelHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE,
-                                            static_cast<DWORD>(static_cast<uint64_t>(length) >> 32),
-                                            static_cast<DWORD>(length), nullptr));
-    if (!mapping.Valid()) return nullptr;
-    void* base = MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(length));
-    if (base == nullptr) return nullptr;
-    // The mapping keeps the file open; the file handle is closed here.
-    return std::make_unique<WindowsMappedFile>(mapping.Release(), static_cast<char*>(base), length);
+    UniqueFile file = OpenForWriting(path, CREATE_NEW);
+    if (!file) return nullptr;
+    if (SetLength(file.get(), length)) return std::make_unique<WindowsTargetFile>(std::move(file), length);
+    // No empty file of the product's name is left behind to be taken for an
+    // installed one.
+    file.reset();
+    DeleteFileW(WideFromGbk(path).c_str());
+    return nullptr;
 }
 
 std::unique_ptr<TargetFile> OpenTargetFile(const std::string& path, int64_t length) {
     if (length <= 0) return nullptr;
-    KernelHandle file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) return nullptr;
-    // A mapping larger than the file would extend it: the size is checked first.
+    UniqueFile file = OpenForWriting(path, OPEN_EXISTING);
+    if (!file) return nullptr;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart != length) return nullptr;
-    KernelHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE,
-                                            static_cast<DWORD>(static_cast<uint64_t>(length) >> 32),
-                                            static_cast<DWORD>(length), nullptr));
-    if (!mapping.Valid()) return nullptr;
-    void* base = MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(length));
-    if (base == nullptr) return nullptr;
-    return std::make_unique<WindowsMappedFile>(mapping.Release(), static_cast<char*>(base), length);
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart != length) return nullptr;
+    return std::make_unique<WindowsTargetFile>(std::move(file), length);
 }
 
 std::optional<int64_t> ExistingFileSize(const std::string& path) {
-    KernelHandle file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return std::nullopt;
+    UniqueFile file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) return std::nullopt;
+    if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
     return static_cast<int64_t>(size.QuadPart);
 }
 

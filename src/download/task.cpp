@@ -22,27 +22,6 @@ std::map<int32_t, std::weak_ptr<DownloadTask>>& Tasks() {
     return tasks;
 }
 
-int64_t PositionOf(DownloadTask& task, const Connection& connection) {
-    std::lock_guard<std::mutex> guard(task.taskLock);
-    if (connection.segment < 0 || connection.segment >= task.table.count) return 0;
-    const Segment& segment = task.table.segments[static_cast<size_t>(connection.segment)];
-    return static_cast<int64_t>(segment.start) + segment.done;
-}
-
-void ReleaseSegment(DownloadTask& task, const Connection& connection) {
-    std::lock_guard<std::mutex> guard(task.taskLock);
-    if (connection.segment < 0 || connection.segment >= task.table.count) return;
-    Segment& segment = task.table.segments[static_cast<size_t>(connection.segment)];
-    if (segment.connection != connection.id) return;
-    segment.taken = 0;
-    segment.owner = 0;
-    segment.connection = 0;
-}
-
-int32_t Clamp32(int64_t value) {
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
-}
-
 void StartConnection(const std::shared_ptr<DownloadTask>& task, int32_t further) {
     if (task->stopping.load() || task->stopFlag.load()) return;
     auto connection = std::make_shared<Connection>();
@@ -88,18 +67,14 @@ void StartConnection(const std::shared_ptr<DownloadTask>& task, int32_t further)
         std::lock_guard<std::mutex> guard(task->listLock);
         connection->run.store(-1);
         task->connections.pop_back();
-        --task->running;
         --task->started;
-        if (task->running == 0 && !task->finishing) {
-            task->finishing = true;
-            task->queue.Post(Message(MSG_ALL_DONE));
-        }
+        task->ConnectionLeftLocked();
     }
 }
 
 // Ends every connection that has not ended (it is told to end, its socket is
 // shut down so that no wait goes on, and it is reported as ended), then
-// closes the view: a late write of such a connection finds no view and fails.
+// closes the file: a late write of such a connection finds none and fails.
 void HandleAllDone(DownloadTask& task) {
     task.queue.Post(Message(MSG_SHUTDOWN));
     std::vector<std::shared_ptr<Connection>> open;
@@ -122,10 +97,31 @@ void HandleAllDone(DownloadTask& task) {
     }
     std::unique_lock<std::shared_mutex> guard(task.fileLock);
     task.file.reset();
-    task.viewClosed = true;
+    task.fileClosed = true;
 }
 
 }  // namespace
+
+int64_t PositionOf(DownloadTask& task, const Connection& connection) {
+    std::lock_guard<std::mutex> guard(task.taskLock);
+    if (connection.segment < 0 || connection.segment >= task.table.count) return 0;
+    const Segment& segment = task.table.segments[static_cast<size_t>(connection.segment)];
+    return static_cast<int64_t>(segment.start) + segment.done;
+}
+
+void ReleaseSegment(DownloadTask& task, const Connection& connection) {
+    std::lock_guard<std::mutex> guard(task.taskLock);
+    if (connection.segment < 0 || connection.segment >= task.table.count) return;
+    Segment& segment = task.table.segments[static_cast<size_t>(connection.segment)];
+    if (segment.connection != connection.id) return;
+    segment.taken = 0;
+    segment.owner = 0;
+    segment.connection = 0;
+}
+
+int32_t Clamp32(int64_t value) {
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
+}
 
 RetryPolicy CurrentRetryPolicy() {
     std::lock_guard<std::mutex> guard(policyLock);
@@ -264,6 +260,16 @@ std::optional<std::string> DownloadTask::ResumeData() {
     return WriteResumeData(record);
 }
 
+void DownloadTask::ConnectionLeftLocked() {
+    --running;
+    if (running != 0) return;
+    connectionsEnded.notify_all();
+    if (!finishing) {
+        finishing = true;
+        queue.Post(Message(MSG_ALL_DONE));
+    }
+}
+
 bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size) {
     std::shared_lock<std::shared_mutex> guard(fileLock);
     return file && file->WriteAt(offset, data, size);
@@ -356,12 +362,10 @@ std::optional<std::string> StopRunningTask(DownloadTask& task) {
             connection->run.compare_exchange_strong(running, 0);
         }
     }
-    for (int step = 0; step < task.config.stopWaitMs / 20; ++step) {
-        {
-            std::lock_guard<std::mutex> guard(task.listLock);
-            if (task.running == 0) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::unique_lock<std::mutex> guard(task.listLock);
+        task.connectionsEnded.wait_for(guard, std::chrono::milliseconds(task.config.stopWaitMs),
+                                       [&] { return task.running == 0; });
     }
     std::optional<std::string> resume = task.ResumeData();
     if (!resume) task.Status(0, LEVEL_ERROR, "断点续传数据过长，没有保存");

@@ -179,6 +179,7 @@ public:
     int running = 0;
     int started = 0;
     bool finishing = false;  // MSG_ALL_DONE queued: no connection starts any more
+    std::condition_variable connectionsEnded;  // running reached 0; a stop waits for it
 
     // Continued from resume data: the segment table and the file exist from
     // the start, and every connection asks for a range.
@@ -191,7 +192,7 @@ public:
     // File lock: shared while bytes are written into the file, exclusive to close it.
     std::shared_mutex fileLock;
     std::unique_ptr<os::TargetFile> file;
-    bool viewClosed = false;
+    bool fileClosed = false;
 
     // --- used by the commands and the threads ---
     bool Running() const { return state.load() == 1 && !stopFlag.load(); }
@@ -203,6 +204,9 @@ public:
     void SetTotalLength(int32_t length);
     std::optional<std::string> ResumeData();
     bool WriteAt(int64_t offset, const char* data, size_t size);
+    // One connection fewer runs (list lock held): the last one wakes a stop
+    // waiting for it and queues the task's end.
+    void ConnectionLeftLocked();
 };
 
 // Runs the master thread of a task.  firstCount: for a fresh task the
@@ -210,9 +214,20 @@ public:
 // connection each; none left finishes the task at once).
 void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount);
 
-// Stops a task: asks every connection to end, waits up to StopWaitMs,
-// records the resume data and queues MSG_ALL_DONE.
+// Stops a task: asks every connection to end, waits up to StopWaitMs for
+// the last of them (no longer once it has ended), records the resume data
+// and queues MSG_ALL_DONE.
 std::optional<std::string> StopRunningTask(DownloadTask& task);
+
+// Segment start + done of the connection's segment; 0 while it has none.
+int64_t PositionOf(DownloadTask& task, const Connection& connection);
+
+// Hands the connection's segment back (its done count stays) unless another
+// connection owns it by now; a finished segment is never taken again.
+void ReleaseSegment(DownloadTask& task, const Connection& connection);
+
+// A position or length as the 32-bit value of a callback.
+int32_t Clamp32(int64_t value);
 
 // The worker of one HTTP connection.
 void RunHttpConnection(std::shared_ptr<DownloadTask> task, std::shared_ptr<Connection> connection);

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,12 @@
 #include "support/http_test_server.h"
 
 namespace zorv::download::testing {
+
+// The scripted server's names that every engine test uses.
+using zorv::testing::Body;
+using zorv::testing::HttpTestServer;
+using zorv::testing::Reply;
+using zorv::testing::Request;
 
 struct EventRecord {
     int32_t code, connection, value1, value2, task;
@@ -177,6 +184,15 @@ inline std::string Pattern(size_t size) {
     return bytes;
 }
 
+// The body sent slowly enough (2000 bytes every 20 ms) that a test can act
+// while it arrives.
+inline Reply Trickle(const std::string& body) {
+    Reply reply = Body(body);
+    reply.trickleBytes = 2000;
+    reply.trickleGapMs = 20;
+    return reply;
+}
+
 inline TaskParam ParamFor(const std::string& url, const std::string& target, Recorder& recorder) {
     TaskParam param;
     param.Flags = 0x1000;
@@ -186,6 +202,19 @@ inline TaskParam ParamFor(const std::string& url, const std::string& target, Rec
     param.StopWaitMs = 5000;
     recorder.Attach(param);
     return param;
+}
+
+// Runs one task on an object of its own until its end (the wait is a
+// guard against a hang, not a speed goal); `adjust` changes the parameters
+// before the start.
+inline ::testing::AssertionResult RunTask(Recorder& recorder, const std::string& url, const std::string& target,
+                                          const std::function<void(TaskParam&)>& adjust = {}) {
+    TaskParam param = ParamFor(url, target, recorder);
+    if (adjust) adjust(param);
+    Download download;
+    if (!StartTask(download, param)) return ::testing::AssertionFailure() << "the task did not start: " << url;
+    if (!recorder.WaitFinished()) return ::testing::AssertionFailure() << "the task did not end: " << url;
+    return ::testing::AssertionSuccess();
 }
 
 inline std::string DirectRequest(const std::string& path, const std::string& host, const std::string& referer,

@@ -8,9 +8,6 @@
 namespace zorv::download::testing {
 namespace {
 
-using zorv::testing::Body;
-using zorv::testing::HttpTestServer;
-
 // One event holds at most a mebibyte gathered plus the pass that reached it
 // (and, the first one, what came with the head).
 constexpr int32_t kLargestReport = (1 << 20) + BUFFER_SIZE + static_cast<int32_t>(kHeadLimit);
@@ -53,9 +50,7 @@ TEST_F(EngineReports, OneConnectionReportsEveryByteOnceBeforeItEnds) {
     server.Route("/large.bin", Body(body));
     ScratchFolder folder;
     Recorder recorder;
-    Download download;
-    ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/large.bin"), folder.File("large.bin"), recorder)));
-    ASSERT_TRUE(recorder.WaitFinished());
+    ASSERT_TRUE(RunTask(recorder, server.Url("/large.bin"), folder.File("large.bin")));
     EXPECT_EQ(ReadWhole(folder.File("large.bin")), body);
 
     std::vector<EventRecord> events = recorder.Events();
@@ -78,11 +73,9 @@ TEST_F(EngineReports, SeveralConnectionsReportTheirOwnBytesAndTogetherTheWholeFi
     server.Route("/large.bin", Body(body));
     ScratchFolder folder;
     Recorder recorder;
-    Download download;
-    TaskParam param = ParamFor(server.Url("/large.bin"), folder.File("large.bin"), recorder);
-    param.ConnectionCount = 4;
-    ASSERT_TRUE(StartTask(download, param));
-    ASSERT_TRUE(recorder.WaitFinished());
+    ASSERT_TRUE(RunTask(recorder, server.Url("/large.bin"), folder.File("large.bin"), [&](TaskParam& p) {
+        p.ConnectionCount = 4;
+    }));
     EXPECT_EQ(ReadWhole(folder.File("large.bin")), body);
 
     std::map<int32_t, int64_t> sums = CheckedSums(recorder.Events());

@@ -16,19 +16,7 @@
 namespace zorv::download::testing {
 namespace {
 
-using zorv::testing::Body;
-using zorv::testing::HttpTestServer;
-using zorv::testing::Reply;
-using zorv::testing::Request;
-
 class EngineResume : public EngineTest {};
-
-Reply Trickle(const std::string& body) {
-    Reply reply = Body(body);
-    reply.trickleBytes = 2000;
-    reply.trickleGapMs = 20;
-    return reply;
-}
 
 // Answers held back until the test opens the gate.  Shared with the
 // server's threads, so a late request never finds it gone.

@@ -8,19 +8,7 @@
 namespace zorv::download::testing {
 namespace {
 
-using zorv::testing::Body;
-using zorv::testing::HttpTestServer;
-using zorv::testing::Reply;
-
 class EngineCommands : public EngineTest {};
-
-// A body sent slowly enough that a test can act while it arrives.
-Reply Trickle(size_t size) {
-    Reply reply = Body(Pattern(size));
-    reply.trickleBytes = 2000;
-    reply.trickleGapMs = 20;
-    return reply;
-}
 
 TEST_F(EngineCommands, StartIsRefusedForOtherSchemesMissingHostsAndWhileATaskRuns) {
     Recorder recorder;
@@ -30,7 +18,7 @@ TEST_F(EngineCommands, StartIsRefusedForOtherSchemesMissingHostsAndWhileATaskRun
     EXPECT_TRUE(recorder.Events().empty());
 
     HttpTestServer server;
-    server.Route("/slow.bin", Trickle(400000));
+    server.Route("/slow.bin", Trickle(Pattern(400000)));
     ScratchFolder folder;
     ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/slow.bin"), folder.File("slow.bin"), recorder)));
     Recorder second;
@@ -45,7 +33,7 @@ TEST_F(EngineCommands, StartIsRefusedForOtherSchemesMissingHostsAndWhileATaskRun
 
 TEST_F(EngineCommands, StopEndsTheTaskOnceWithTheBytesWrittenAndKeepsResumeData) {
     HttpTestServer server;
-    server.Route("/slow.bin", Trickle(400000));
+    server.Route("/slow.bin", Trickle(Pattern(400000)));
     ScratchFolder folder;
     Recorder recorder;
     Recorder next;  // outlives the object, whose threads call it
@@ -176,9 +164,7 @@ TEST_F(EngineCommands, ExistingTargetIsRenamedAutomatically) {
     WriteWhole(folder.File("a.b.exe"), "three");
     {
         Recorder recorder;
-        Download download;
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/zorv.exe"), folder.File("zorv.exe"), recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url("/zorv.exe"), folder.File("zorv.exe")));
         EXPECT_EQ(ReadWhole(folder.File("zorv(2).exe")), "fresh");
         EXPECT_EQ(ReadWhole(folder.File("zorv.exe")), "one");
         EXPECT_TRUE(recorder.HasStatus("发现同名文件, 系统自动更名为" + folder.File("zorv(2).exe"), LEVEL_INFO));
@@ -198,9 +184,7 @@ TEST_F(EngineCommands, ExistingTargetIsRenamedAutomatically) {
     }
     {
         Recorder recorder;
-        Download download;
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/a.b.exe"), folder.File("a.b.exe"), recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url("/a.b.exe"), folder.File("a.b.exe")));
         EXPECT_EQ(ReadWhole(folder.File("a(1).b.exe")), "dotted");
     }
 }
@@ -213,9 +197,7 @@ TEST_F(EngineCommands, CallbackCanGiveUpOrRenameTheTargetItself) {
     {
         Recorder recorder;
         recorder.existsAnswer = 1;
-        Download download;
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/zorv.exe"), folder.File("zorv.exe"), recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url("/zorv.exe"), folder.File("zorv.exe")));
         EXPECT_TRUE(recorder.HasStatus("发现同名文件, 用户选择放弃下载", LEVEL_INFO));
         EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
         EXPECT_FALSE(std::filesystem::exists(folder.File("zorv(1).exe")));
@@ -225,9 +207,7 @@ TEST_F(EngineCommands, CallbackCanGiveUpOrRenameTheTargetItself) {
         recorder.existsAnswer = 2;
         std::string chosen = folder.File("chosen.exe");
         recorder.onExists = [&](int32_t task) { EXPECT_TRUE(ChangeTargetPath(task, chosen)); };
-        Download download;
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/zorv.exe"), folder.File("zorv.exe"), recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url("/zorv.exe"), folder.File("zorv.exe")));
         EXPECT_TRUE(recorder.HasStatus("发现同名文件, 用户更名为" + chosen, LEVEL_INFO));
         EXPECT_EQ(ReadWhole(chosen), "fresh");
     }
@@ -254,9 +234,7 @@ TEST_F(EngineCommands, FolderTargetTakesASafeServerNameOrThePathName) {
     };
     for (const Case& c : cases) {
         Recorder recorder;
-        Download download;
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url(c.path), folder.Folder(), recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url(c.path), folder.Folder()));
         EXPECT_EQ(ReadWhole(folder.File(c.name)), c.content) << c.path;
     }
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(folder.Folder()).parent_path().parent_path() / "evil.exe"));
@@ -268,19 +246,14 @@ TEST_F(EngineCommands, OverlongRequestAndTargetPathFailCleanly) {
     ScratchFolder folder;
     {
         Recorder recorder;
-        Download download;
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/" + std::string(1100, 'p')), folder.File("p"), recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url("/" + std::string(1100, 'p')), folder.File("p")));
         EXPECT_TRUE(recorder.HasStatus("HTTP请求信息过长", LEVEL_ERROR));
         EXPECT_EQ(server.RequestCount(), 0u);
         EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
     }
     {
         Recorder recorder;
-        Download download;
-        std::string target = folder.File(std::string(300, 't'));
-        ASSERT_TRUE(StartTask(download, ParamFor(server.Url("/ok.bin"), target, recorder)));
-        ASSERT_TRUE(recorder.WaitFinished());
+        ASSERT_TRUE(RunTask(recorder, server.Url("/ok.bin"), folder.File(std::string(300, 't'))));
         EXPECT_TRUE(recorder.HasStatus("目标文件路径过长", LEVEL_ERROR));
         EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
     }
@@ -289,7 +262,7 @@ TEST_F(EngineCommands, OverlongRequestAndTargetPathFailCleanly) {
 TEST_F(EngineCommands, ResumeDataTooLongIsRefusedWithAStatusText) {
     HttpTestServer proxy;
     std::string url = "http://dl.example.invalid/" + std::string(500, 'u') + ".bin";
-    proxy.Route(url, Trickle(400000));
+    proxy.Route(url, Trickle(Pattern(400000)));
     ScratchFolder folder;
     Recorder recorder;
     Download download;
@@ -309,7 +282,7 @@ TEST_F(EngineCommands, ResumeDataTooLongIsRefusedWithAStatusText) {
 
 TEST_F(EngineCommands, ResumeDataOfARunningTaskReadsBack) {
     HttpTestServer server;
-    server.Route("/slow.bin", Trickle(400000));
+    server.Route("/slow.bin", Trickle(Pattern(400000)));
     ScratchFolder folder;
     Recorder recorder;
     Download download;

@@ -127,6 +127,31 @@ TEST(HttpHead, LengthMissingOrOnOtherStatusesIsUnknown) {
     EXPECT_EQ(missing.server, "");
 }
 
+// What a range answer says of itself: the first byte before the "/", the
+// file's length after it ("*" when the server does not know it).
+TEST(HttpHead, ContentRangeGivesItsStartAndTheFilesLength) {
+    struct Case {
+        const char* value;
+        int64_t start, total;
+    } cases[] = {
+        {"bytes 30000-59999/60000", 30000, 60000},
+        {"bytes=5-9/10", 5, 10},
+        {"bytes 30000-59999/*", 30000, -1},
+        {"bytes */60000", -1, 60000},
+        {"bytes 7-9", 7, -1},
+    };
+    for (const Case& c : cases) {
+        HttpResponseInfo info = ParseHead(std::string("HTTP/1.1 206 Partial\r\nContent-Range: ") + c.value + "\r\n\r\n");
+        EXPECT_TRUE(info.hasContentRange) << c.value;
+        EXPECT_EQ(info.rangeStart, c.start) << c.value;
+        EXPECT_EQ(info.rangeTotal, c.total) << c.value;
+    }
+    HttpResponseInfo none = ParseHead("HTTP/1.1 206 Partial\r\nContent-Length: 10\r\n\r\n");
+    EXPECT_FALSE(none.hasContentRange);
+    EXPECT_EQ(none.rangeStart, -1);
+    EXPECT_EQ(none.rangeTotal, -1);
+}
+
 // Header names match whole and in any case, as HTTP means them; a longer
 // name that ends like a known one is another header.
 TEST(HttpHead, HeaderNamesMatchWholeInAnyCase) {

@@ -132,12 +132,20 @@ HttpTestServer::~HttpTestServer() {
     stopping_.store(true);
     if (acceptThread_.joinable()) acceptThread_.join();
     // No thread adds connection threads any more.
-    std::vector<std::thread> threads;
+    std::vector<ConnectionThread> threads;
     {
         std::lock_guard<std::mutex> lock(threadsMutex_);
         threads.swap(connectionThreads_);
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& connection : threads) connection.thread.join();
+}
+
+void HttpTestServer::JoinEndedConnections() {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    auto ended = std::partition(connectionThreads_.begin(), connectionThreads_.end(),
+                                [](const ConnectionThread& connection) { return !connection.ended->load(); });
+    for (auto it = ended; it != connectionThreads_.end(); ++it) it->thread.join();
+    connectionThreads_.erase(ended, connectionThreads_.end());
 }
 
 std::string HttpTestServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -239,8 +247,14 @@ void HttpTestServer::AcceptLoop() {
         int most = mostOpen_.load();
         while (open > most && !mostOpen_.compare_exchange_weak(most, open)) {
         }
+        JoinEndedConnections();
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([this, ended, owned = std::move(socket)]() mutable {
+            Serve(std::move(owned));
+            ended->store(true);
+        });
         std::lock_guard<std::mutex> lock(threadsMutex_);
-        connectionThreads_.emplace_back([this, owned = std::move(socket)]() mutable { Serve(std::move(owned)); });
+        connectionThreads_.push_back({std::move(thread), ended});
     }
     listener_.Close();
 }
@@ -293,6 +307,22 @@ bool ReadUntil(os::SocketHandle socket, std::string& buffer, const std::function
         buffer.append(chunk, static_cast<size_t>(received));
     }
     return true;
+}
+
+// The header line with its name spelt as the reply asks.
+std::string SpellName(std::string line, NameCase nameCase) {
+    size_t colon = line.find(':');
+    bool upper = false;
+    for (size_t i = 0; i < colon && i < line.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if (!std::isalpha(c)) continue;
+        if (nameCase == NameCase::Lower)
+            line[i] = static_cast<char>(std::tolower(c));
+        else if (nameCase == NameCase::Mixed)
+            line[i] = static_cast<char>(upper ? std::toupper(c) : std::tolower(c));
+        upper = !upper;
+    }
+    return line;
 }
 
 struct BuiltAnswer {
@@ -358,7 +388,7 @@ BuiltAnswer Build(const Reply& reply, const Request& request) {
     if (!keepAlive || reply.closeAfter) answer.closeAfter = true;
     lines.push_back(answer.closeAfter ? "Connection: close" : "Connection: keep-alive");
 
-    for (const auto& line : lines) answer.head += line + "\r\n";
+    for (const auto& line : lines) answer.head += SpellName(line, reply.nameCase) + "\r\n";
     answer.head += "\r\n";
     if (request.method == "HEAD") answer.payload.clear();
     return answer;
@@ -366,34 +396,37 @@ BuiltAnswer Build(const Reply& reply, const Request& request) {
 
 }  // namespace
 
-// Sends the answer with its scripted pauses and cuts; false when the
-// connection must close afterwards.
-static bool SendAnswer(os::SocketHandle socket, const Reply& reply, const Request& request,
-                       const std::atomic<bool>& stopping) {
+// What becomes of the connection after an answer.
+enum class After { KeepOpen, Close, Reset };
+
+// Sends the answer with its scripted pauses and cuts.
+static After SendAnswer(os::SocketHandle socket, const Reply& reply, const Request& request,
+                        const std::atomic<bool>& stopping) {
+    const After cut = reply.closeWithReset ? After::Reset : After::Close;
     if (reply.stallBeforeHeadMs > 0) {
         Pause(reply.stallBeforeHeadMs, stopping);
-        if (reply.closeAfterStall) return false;
+        if (reply.closeAfterStall) return cut;
     }
     if (!reply.raw.empty()) {
         SendAll(socket, reply.raw.data(), reply.raw.size(), stopping);
-        return false;
+        return After::Close;
     }
     BuiltAnswer answer = Build(reply, request);
 
     size_t start = 0;
-    for (size_t cut : reply.headCuts) {
-        if (cut <= start || cut >= answer.head.size()) continue;
-        if (!SendAll(socket, answer.head.data() + start, cut - start, stopping)) return false;
+    for (size_t piece : reply.headCuts) {
+        if (piece <= start || piece >= answer.head.size()) continue;
+        if (!SendAll(socket, answer.head.data() + start, piece - start, stopping)) return After::Close;
         Pause(reply.pieceGapMs, stopping);
-        start = cut;
+        start = piece;
     }
-    if (!SendAll(socket, answer.head.data() + start, answer.head.size() - start, stopping)) return false;
+    if (!SendAll(socket, answer.head.data() + start, answer.head.size() - start, stopping)) return After::Close;
 
     const std::string& payload = answer.payload;
     size_t sent = 0;
     bool paused = false;
     while (sent < payload.size()) {
-        if (reply.closeAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.closeAtBodyByte)) return false;
+        if (reply.closeAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.closeAtBodyByte)) return cut;
         if (!paused && reply.pauseAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.pauseAtBodyByte)) {
             paused = true;
             Pause(reply.pauseMs, stopping);
@@ -404,12 +437,12 @@ static bool SendAnswer(os::SocketHandle socket, const Reply& reply, const Reques
         for (int64_t mark : {reply.closeAtBodyByte, paused ? int64_t(-1) : reply.pauseAtBodyByte}) {
             if (mark >= 0 && static_cast<size_t>(mark) > sent) piece = std::min(piece, static_cast<size_t>(mark) - sent);
         }
-        if (!SendAll(socket, payload.data() + sent, piece, stopping)) return false;
+        if (!SendAll(socket, payload.data() + sent, piece, stopping)) return After::Close;
         sent += piece;
         if (reply.trickleBytes > 0 && sent < payload.size()) Pause(reply.trickleGapMs, stopping);
     }
-    if (reply.closeAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.closeAtBodyByte)) return false;
-    return !answer.closeAfter;
+    if (reply.closeAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.closeAtBodyByte)) return cut;
+    return answer.closeAfter ? After::Close : After::KeepOpen;
 }
 
 void HttpTestServer::Serve(os::Socket socket) {
@@ -425,6 +458,7 @@ void HttpTestServer::Serve(os::Socket socket) {
         Pause(silentMs > 0 ? silentMs : 1 << 30, stopping_);
     } else if (os::SetNonBlocking(handle, true)) {
         std::string buffer;
+        After after = After::Close;
         while (!Stopping()) {
             size_t headEnd = std::string::npos;
             if (!ReadUntil(handle, buffer, [&] { return (headEnd = buffer.find("\r\n\r\n")) != std::string::npos; },
@@ -442,10 +476,13 @@ void HttpTestServer::Serve(os::Socket socket) {
             Record(request);
             Reply reply = parsed ? Answer(request) : Status(400, "bad request\n");
             if (!parsed) reply.closeAfter = true;
-            if (!SendAnswer(handle, reply, request, stopping_)) break;
+            after = SendAnswer(handle, reply, request, stopping_);
+            if (after != After::KeepOpen) break;
         }
-        // A graceful end: the client sees the close after every byte sent.
-        os::ShutdownSending(handle);
+        if (after == After::Reset)
+            os::ResetOnClose(handle);
+        else
+            os::ShutdownSending(handle);  // a graceful end: the close comes after every byte sent
     }
     socket.Close();
     {

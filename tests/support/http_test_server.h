@@ -27,11 +27,19 @@ enum class Framing {
     Chunked,        // "Transfer-Encoding: chunked", no Content-Length
 };
 
+// How the names of the header lines are spelt.
+enum class NameCase {
+    AsWritten,  // "Content-Length"
+    Lower,      // "content-length"
+    Mixed,      // letters alternating in case: "cOnTeNt-LeNgTh"
+};
+
 // One scripted answer.  The defaults give "200 OK" with the body and its length.
 struct Reply {
     int status = 200;
     std::string reason;                  // empty: the usual phrase for the status
     std::vector<std::string> headers;    // extra header lines, without "\r\n"
+    NameCase nameCase = NameCase::AsWritten;  // of every header line, built or extra
     std::string body;
     Framing framing = Framing::ContentLength;
     size_t chunkSize = 1000;             // Chunked: bytes per chunk
@@ -62,6 +70,9 @@ struct Reply {
 
     // The connection is closed once this many bytes of the body were sent.
     int64_t closeAtBodyByte = -1;
+    // That close, and the one after a stall, resets the connection (RST)
+    // instead of ending the stream.
+    bool closeWithReset = false;
 
     // Slow sending: trickleBytes bytes, then a pause of trickleGapMs.
     size_t trickleBytes = 0;
@@ -162,8 +173,16 @@ private:
     bool silent_ = false;
     int silentMs_ = 0;
 
+    // Threads of the connections; those that have ended are joined as new
+    // connections come, so a long run does not keep thousands of them.
+    struct ConnectionThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+    void JoinEndedConnections();
+
     std::mutex threadsMutex_;
-    std::vector<std::thread> connectionThreads_;
+    std::vector<ConnectionThread> connectionThreads_;
     std::thread acceptThread_;
 };
 
