@@ -34,13 +34,6 @@ Reply SlowAnswer() {
     return slow;
 }
 
-// ASCII view of a wide text for failure messages.
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out.push_back(c < 128 ? char(c) : '?');
-    return out;
-}
-
 class Screens : public ::testing::Test {
 protected:
     void SetUp() override {

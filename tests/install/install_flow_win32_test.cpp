@@ -17,6 +17,7 @@
 #include "support/http_test_server.h"
 #include "support/process_directory_win32.h"
 #include "support/program_child_win32.h"
+#include "support/screen_win32.h"
 #include "uninstall/uninstall_texts.h"
 
 namespace zorv::testing {
@@ -420,6 +421,51 @@ TEST_F(InstallFlow, ALockedProductThatCannotBeRemovedStopsBeforeTheDownload) {
     ASSERT_NE(main, nullptr);
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(5000), 0u);
+}
+
+// The install folder on a drive that fills up half way through the product,
+// then on one that cannot be written: the failure message, the installer
+// left open, and nothing installed on the drive or elsewhere.
+TEST_F(InstallFlow, AFullOrReadOnlyDriveInstallsNothing) {
+    server_.Route("/zorv.exe", Body(product_));
+    for (const wchar_t* variable : {L"ZORV_TINY_DRIVE", L"ZORV_READONLY_DRIVE"}) {
+        wchar_t drive[8] = {};
+        if (GetEnvironmentVariableW(variable, drive, 8) == 0)
+            GTEST_SKIP() << "no small drives: run through tests/support/small-drives-run as root";
+        std::wstring folder = std::wstring(drive) + L"\\zorv";
+        size_t requestsBefore = server_.RequestsFor("/zorv.exe").size();
+        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+        ASSERT_TRUE(program.started());
+        HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        HWND options = TopLevelOfSize(program.id(), 1365, 250), status = TopLevelOfSize(program.id(), 1365, 66);
+        ASSERT_TRUE(options && status);
+        Sleep(500);
+        ClickAt(main, 64 + 41, 848 + 16);  // OptionsLink
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000));
+        HWND edit = ControlAt(options, 44, 78, 42);
+        ASSERT_NE(edit, nullptr);
+        std::wstring typed = std::wstring(drive) + L"\\";
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        ClickAt(options, 1112 + 131, 142 + 52);  // ConfirmButton
+        // Both attempts fail: on the full drive after part of the body, on the
+        // read-only one when the file is to be made, once the length came.
+        HWND text = ControlAt(status, 183, 18, 32);
+        ASSERT_NE(text, nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(text) == L"获取下载文件失败，请尝试重启软件解决问题"; }, 40000))
+            << Narrow(WindowText(text));
+        EXPECT_EQ(server_.RequestsFor("/zorv.exe").size() - requestsBefore, 2u) << "one request per attempt";
+        // Past the animation's shortcut step, whose links go again.
+        Sleep(20000);
+        EXPECT_TRUE(program.Running());
+        for (const wchar_t* name : {L"zorv.exe", L"卸载.exe", L"Uninstall.bat", L"卸载说明.txt"})
+            EXPECT_FALSE(Exists(folder + L"\\" + name)) << Narrow(name);
+        EXPECT_FALSE(Exists(DesktopLink()));
+        EXPECT_FALSE(Exists(StartMenuLink()));
+        EXPECT_FALSE(UninstallKeyExists());
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.WaitForExit(5000), 0u);
+    }
 }
 
 }  // namespace

@@ -78,6 +78,13 @@ inline HWND ControlAt(HWND top, int left, int topEdge, int height) {
     return search.found;
 }
 
+// ASCII view of a wide text for failure messages.
+inline std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out.push_back(c < 128 ? char(c) : '?');
+    return out;
+}
+
 inline std::wstring WindowText(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
