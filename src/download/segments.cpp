@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "download/url.h"
+
 namespace zorv::download {
 namespace {
 
@@ -208,6 +210,19 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     at += kAddressSize + kMmsSize + kRtspSize;
     record.totalLength = GetWord(data, at);
     return record;
+}
+
+bool UsableForResume(const ResumeRecord& record) {
+    const SegmentTable& table = record.table;
+    if (record.protocol != kHttp || record.totalLength <= 0 || table.totalLength != record.totalLength) return false;
+    if (record.host.empty() || record.path.empty() || !IsDottedAddress(record.dotted) || record.port <= 0 ||
+        record.port > 65535)
+        return false;
+    for (int32_t i = 0; i < table.count; ++i) {
+        const Segment& segment = table.segments[static_cast<size_t>(i)];
+        if (static_cast<int64_t>(segment.start) + segment.length > record.totalLength) return false;
+    }
+    return true;
 }
 
 }  // namespace zorv::download

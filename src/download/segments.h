@@ -65,4 +65,8 @@ std::optional<std::string> WriteResumeData(const ResumeRecord& record);
 // inconsistent.  Taken and split flags, owners and connections are cleared.
 std::optional<ResumeRecord> ReadResumeData(const std::string& data);
 
+// Whether StartTaskFromResume can continue the record: an HTTP task whose
+// segments lie inside the file and whose address is known.
+bool UsableForResume(const ResumeRecord& record);
+
 }  // namespace zorv::download
