@@ -1,7 +1,9 @@
 #include "download/segments.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "download/url.h"
 
@@ -218,11 +220,21 @@ bool UsableForResume(const ResumeRecord& record) {
     if (record.host.empty() || record.path.empty() || !IsDottedAddress(record.dotted) || record.port <= 0 ||
         record.port > 65535)
         return false;
+    // Every table the engine writes covers the file exactly once.  Segments
+    // that overlap would count their shared bytes twice and let the done sum
+    // reach the file length while a gap was never fetched.
+    std::vector<std::pair<int64_t, int64_t>> ranges;
     for (int32_t i = 0; i < table.count; ++i) {
         const Segment& segment = table.segments[static_cast<size_t>(i)];
-        if (static_cast<int64_t>(segment.start) + segment.length > record.totalLength) return false;
+        ranges.emplace_back(segment.start, static_cast<int64_t>(segment.start) + segment.length);
     }
-    return true;
+    std::sort(ranges.begin(), ranges.end());
+    int64_t covered = 0;
+    for (const auto& [begin, end] : ranges) {
+        if (begin != covered) return false;
+        covered = end;
+    }
+    return covered == record.totalLength;
 }
 
 }  // namespace zorv::download

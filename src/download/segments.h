@@ -66,7 +66,8 @@ std::optional<std::string> WriteResumeData(const ResumeRecord& record);
 std::optional<ResumeRecord> ReadResumeData(const std::string& data);
 
 // Whether StartTaskFromResume can continue the record: an HTTP task whose
-// segments lie inside the file and whose address is known.
+// address is known and whose segments cover the file exactly once, without
+// overlap or gap.
 bool UsableForResume(const ResumeRecord& record);
 
 }  // namespace zorv::download

@@ -124,6 +124,25 @@ TEST(ResumeData, AnyChangedByteIsRefused) {
     EXPECT_FALSE(ReadResumeData(""));
 }
 
+TEST(ResumeData, OnlyTablesThatCoverTheFileOnceAreContinued) {
+    EXPECT_TRUE(UsableForResume(Sample()));
+    // Both segments over the first half, both finished: the done sum equals
+    // the file length although the second half was never fetched.
+    ResumeRecord overlap = Sample();
+    overlap.table = BuildSegmentTable(100000, 0, 2);
+    overlap.table.segments[1].start = 0;
+    for (Segment& segment : overlap.table.segments) segment.done = segment.length;
+    EXPECT_EQ(DoneSum(overlap.table), 100000);
+    EXPECT_EQ(UnfinishedCount(overlap.table), 0);
+    EXPECT_FALSE(UsableForResume(overlap));
+    ResumeRecord gap = Sample();
+    gap.table.segments[1].length -= 1;
+    EXPECT_FALSE(UsableForResume(gap));
+    ResumeRecord shortOfTheEnd = Sample();
+    shortOfTheEnd.table.segments[2].length -= 1;
+    EXPECT_FALSE(UsableForResume(shortOfTheEnd));
+}
+
 TEST(ResumeData, DataThatWouldNotFitIsNotWritten) {
     ResumeRecord record = Sample();
     record.referer = std::string(1700, 'r');
