@@ -179,8 +179,11 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     table.count = GetWord(data, 0);
     table.capacity = GetWord(data, 4);
     table.totalLength = GetWord(data, 8);
+    // Compared by division: with the 32-bit size_t of the Windows build,
+    // 28 x capacity wraps for a capacity near 2^32 / 28 and would pass, and
+    // the array of that capacity could not be allocated.
     if (table.count < 1 || table.capacity < table.count || table.capacity % 10 != 0 ||
-        fixed + kSegmentSize * static_cast<size_t>(table.capacity) > data.size())
+        static_cast<size_t>(table.capacity) > (data.size() - fixed) / kSegmentSize)
         return std::nullopt;
     size_t at = kHeaderSize;
     table.segments.resize(static_cast<size_t>(table.capacity));
