@@ -1,5 +1,5 @@
-# The two commands of the README.  Both install what they need first.
-.PHONY: test demo setup bench
+# The commands of the README.  Each installs what it needs first.
+.PHONY: test demo setup bench fuzz
 
 setup:
 	@bash scripts/setup
@@ -12,3 +12,6 @@ demo: setup
 
 bench: setup
 	@bash bench/run
+
+fuzz: setup
+	@bash scripts/fuzz

@@ -71,22 +71,6 @@ bool StartMaster(TaskCell& cell, const std::shared_ptr<DownloadTask>& task, int3
     return true;
 }
 
-// A record the connections can continue from: an HTTP task whose segments
-// lie inside the file and whose address is known.
-bool UsableRecord(const download::ResumeRecord& record) {
-    const download::SegmentTable& table = record.table;
-    if (record.protocol != download::kHttp || record.totalLength <= 0 || table.totalLength != record.totalLength)
-        return false;
-    if (record.host.empty() || record.path.empty() || !download::IsDottedAddress(record.dotted) ||
-        record.port <= 0 || record.port > 65535)
-        return false;
-    for (int32_t i = 0; i < table.count; ++i) {
-        const download::Segment& segment = table.segments[static_cast<size_t>(i)];
-        if (static_cast<int64_t>(segment.start) + segment.length > record.totalLength) return false;
-    }
-    return true;
-}
-
 void StartFailure(const TaskParam& param, const std::string& text) {
     if (!param.StatusCallback) return;
     param.StatusCallback(0, download::TimeStampText(download::os::NowLocal()), text, LEVEL_ERROR, 0);
@@ -151,7 +135,7 @@ bool StartResumedLocked(Download& object, const TaskParam& param, const std::str
     ReapMasters(cell);
 
     std::optional<download::ResumeRecord> record = download::ReadResumeData(resumeData);
-    if (!record || !UsableRecord(*record)) return false;
+    if (!record || !download::UsableForResume(*record)) return false;
     std::string path = download::StripLineBreaks(param.TargetPath);
     if (path.size() >= download::kTargetPathLimit) return false;
 

@@ -206,14 +206,18 @@ std::string DispositionFileName(const std::string& disposition) {
 }
 
 bool ApplyRedirect(RequestData& data, const HttpResponseInfo& response) {
+    // A header value ends only at CR LF, so a lone CR or LF stays inside it;
+    // copied into the next request it would end a line there and let the
+    // answer write request lines of its own.
+    constexpr const char* kLineBreaks = "\r\n";
     RequestData next = data;
     if (!response.setCookie.empty()) {
         std::string cookie = response.setCookie.substr(0, response.setCookie.find(';'));
-        if (cookie.size() > kCookieLimit) return false;
+        if (cookie.size() > kCookieLimit || cookie.find_first_of(kLineBreaks) != std::string::npos) return false;
         next.extra = "Cookie: " + cookie + "\r\n";
     }
     std::string location = response.location;
-    if (location.empty()) return false;
+    if (location.empty() || location.find_first_of(kLineBreaks) != std::string::npos) return false;
     if (location.compare(0, 2, "//") == 0) location = "http:" + location;  // same scheme, other host
     if (StartsWithNoCase(location, "http://")) {
         SplitUrlResult split = SplitUrl(location);

@@ -78,8 +78,9 @@ HttpResponseInfo ParseHead(const std::string& head);
 std::string DispositionFileName(const std::string& disposition);
 
 // Applies a 301/302 answer with a Location to the request data.  False when
-// the redirect cannot be followed (cookie too long, a Location that is not an
-// HTTP URL with a host, another scheme); data is then unchanged.
+// the redirect cannot be followed (cookie too long, a Location or cookie
+// holding a CR or LF, a Location that is not an HTTP URL with a host, another
+// scheme); data is then unchanged.
 bool ApplyRedirect(RequestData& data, const HttpResponseInfo& response);
 
 // "host" or "host:port" of a proxy, split at its last ":" (port 80 when none).

@@ -1,7 +1,11 @@
 #include "download/segments.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
+
+#include "download/url.h"
 
 namespace zorv::download {
 namespace {
@@ -175,8 +179,11 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     table.count = GetWord(data, 0);
     table.capacity = GetWord(data, 4);
     table.totalLength = GetWord(data, 8);
+    // Compared by division: with the 32-bit size_t of the Windows build,
+    // 28 x capacity wraps for a capacity near 2^32 / 28 and would pass, and
+    // the array of that capacity could not be allocated.
     if (table.count < 1 || table.capacity < table.count || table.capacity % 10 != 0 ||
-        fixed + kSegmentSize * static_cast<size_t>(table.capacity) > data.size())
+        static_cast<size_t>(table.capacity) > (data.size() - fixed) / kSegmentSize)
         return std::nullopt;
     size_t at = kHeaderSize;
     table.segments.resize(static_cast<size_t>(table.capacity));
@@ -208,6 +215,29 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     at += kAddressSize + kMmsSize + kRtspSize;
     record.totalLength = GetWord(data, at);
     return record;
+}
+
+bool UsableForResume(const ResumeRecord& record) {
+    const SegmentTable& table = record.table;
+    if (record.protocol != kHttp || record.totalLength <= 0 || table.totalLength != record.totalLength) return false;
+    if (record.host.empty() || record.path.empty() || !IsDottedAddress(record.dotted) || record.port <= 0 ||
+        record.port > 65535)
+        return false;
+    // Every table the engine writes covers the file exactly once.  Segments
+    // that overlap would count their shared bytes twice and let the done sum
+    // reach the file length while a gap was never fetched.
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    for (int32_t i = 0; i < table.count; ++i) {
+        const Segment& segment = table.segments[static_cast<size_t>(i)];
+        ranges.emplace_back(segment.start, static_cast<int64_t>(segment.start) + segment.length);
+    }
+    std::sort(ranges.begin(), ranges.end());
+    int64_t covered = 0;
+    for (const auto& [begin, end] : ranges) {
+        if (begin != covered) return false;
+        covered = end;
+    }
+    return covered == record.totalLength;
 }
 
 }  // namespace zorv::download

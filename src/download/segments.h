@@ -65,4 +65,9 @@ std::optional<std::string> WriteResumeData(const ResumeRecord& record);
 // inconsistent.  Taken and split flags, owners and connections are cleared.
 std::optional<ResumeRecord> ReadResumeData(const std::string& data);
 
+// Whether StartTaskFromResume can continue the record: an HTTP task whose
+// address is known and whose segments cover the file exactly once, without
+// overlap or gap.
+bool UsableForResume(const ResumeRecord& record);
+
 }  // namespace zorv::download

@@ -257,6 +257,18 @@ TEST(HttpRedirect, RefusedRedirectsLeaveTheRequestUnchanged) {
     EXPECT_EQ(data.extra.size(), 4086u + 10u);
 }
 
+// Header values end at CR LF only: a lone CR or LF inside one would end a
+// line of the next request and let the answer add request lines.
+TEST(HttpRedirect, LineBreakInLocationOrCookieIsRefused) {
+    RequestData data = Direct();
+    for (const char* location : {"b.exe\rX-Injected: 1", "b.exe\nX-Injected: 1", "http://h.example/a\r/b.exe"})
+        EXPECT_FALSE(ApplyRedirect(data, Moved(location))) << location;
+    EXPECT_FALSE(ApplyRedirect(data, Moved("b.exe", "sid=1\nX-Injected: 1")));
+    EXPECT_EQ(data.extra, "");
+    ASSERT_TRUE(ApplyRedirect(data, Moved("b.exe", "sid=1; path=/\r")));
+    EXPECT_EQ(data.extra, "Cookie: sid=1\r\n");
+}
+
 TEST(HttpProxy, SplitAtLastColonWithDefaultPort) {
     HostPort plain = SplitProxy("proxy.local");
     EXPECT_EQ(plain.host, "proxy.local");

@@ -124,6 +124,38 @@ TEST(ResumeData, AnyChangedByteIsRefused) {
     EXPECT_FALSE(ReadResumeData(""));
 }
 
+// 28 x 153391690 is 2^32 + 24: in a 32-bit size_t the space the segment
+// array needs would look like 24 bytes.
+TEST(ResumeData, CapacityBeyondTheDataIsRefusedWhateverTheWordSize) {
+    std::optional<std::string> data = WriteResumeData(Sample());
+    ASSERT_TRUE(data);
+    const uint32_t capacity = 153391690;
+    for (int i = 0; i < 4; ++i) (*data)[4 + i] = static_cast<char>(capacity >> (8 * i));
+    const uint16_t crc = Crc16Arc(reinterpret_cast<const uint8_t*>(data->data()), data->size() - 2);
+    (*data)[data->size() - 2] = static_cast<char>(crc & 0xFF);
+    (*data)[data->size() - 1] = static_cast<char>(crc >> 8);
+    EXPECT_FALSE(ReadResumeData(*data));
+}
+
+TEST(ResumeData, OnlyTablesThatCoverTheFileOnceAreContinued) {
+    EXPECT_TRUE(UsableForResume(Sample()));
+    // Both segments over the first half, both finished: the done sum equals
+    // the file length although the second half was never fetched.
+    ResumeRecord overlap = Sample();
+    overlap.table = BuildSegmentTable(100000, 0, 2);
+    overlap.table.segments[1].start = 0;
+    for (Segment& segment : overlap.table.segments) segment.done = segment.length;
+    EXPECT_EQ(DoneSum(overlap.table), 100000);
+    EXPECT_EQ(UnfinishedCount(overlap.table), 0);
+    EXPECT_FALSE(UsableForResume(overlap));
+    ResumeRecord gap = Sample();
+    gap.table.segments[1].length -= 1;
+    EXPECT_FALSE(UsableForResume(gap));
+    ResumeRecord shortOfTheEnd = Sample();
+    shortOfTheEnd.table.segments[2].length -= 1;
+    EXPECT_FALSE(UsableForResume(shortOfTheEnd));
+}
+
 TEST(ResumeData, DataThatWouldNotFitIsNotWritten) {
     ResumeRecord record = Sample();
     record.referer = std::string(1700, 'r');
