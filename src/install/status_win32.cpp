@@ -47,9 +47,13 @@ void SetStatusColour(COLORREF colour) {
 
 void SetStatusOpacity(int alpha) { ui::SetWindowOpacity(ui::GetWindowHandle(ids::StatusBar), alpha); }
 
-// One tick: the value lowered by the step and shown, the fade below 1.8 s.
-// False once the strip is hidden.
-bool CountdownTick() {
+// The value lowered by the step and shown, the fade below 1.8 s; false
+// once the strip is hidden.  Runs on the UI thread as a whole, like a new
+// message: a message arriving between the read of the value and the write
+// of the lowered one would otherwise be overwritten by the old countdown
+// (a 10-second failure message then stayed up for the 100 seconds of the
+// message before it).
+bool LowerCountdown() {
     if (!Visible(ids::StatusBar)) return false;
     int32_t value = CountdownValue();
     if (value <= 0) {
@@ -64,6 +68,15 @@ bool CountdownTick() {
         Globals().CountdownStep.store(3);
         SetStatusOpacity(FadeOpacity(now));
     }
+    return true;
+}
+
+bool CountdownTick() {
+    bool visible = false;
+    ui::RunOnUiThread([&] {
+        if (!IsExiting() && ui::IsWindowLoaded(ids::StatusBar)) visible = LowerCountdown();
+    });
+    if (!visible) return false;
     PumpingWait(10);
     return true;
 }
