@@ -220,8 +220,14 @@ TEST_F(Screens, StatusStripShowsCountsDownFadesAndCloses) {
     ASSERT_NE(counter, nullptr);
     std::wstring count = WindowText(counter);
     EXPECT_TRUE(count.size() >= 3 && count[count.size() - 2] == L'.') << "counter shows one decimal";
-    // Near the end the strip fades over the main window's pale header.
-    ASSERT_TRUE(WaitUntil([&] { return GetBValue(ScreenPixel(strip.left + 100, strip.top + 10)) > 120; }, 30000));
+    // Near the end the strip fades over the main window's pale header while
+    // it is still shown (once hidden, the header itself would pass).
+    auto fadedWhileShown = [&] {
+        if (!IsWindowVisible(status_)) return false;
+        bool paler = GetBValue(ScreenPixel(strip.left + 100, strip.top + 10)) > 120;
+        return paler && IsWindowVisible(status_);
+    };
+    ASSERT_TRUE(WaitUntil(fadedWhileShown, 30000)) << "the strip did not fade before it was hidden";
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(status_); }, 10000));
     EXPECT_GT(GetTickCount64() - shown, 5000u);
 

@@ -133,6 +133,7 @@ TEST_F(EngineTransfer, HostAndProxyNamesAreResolved) {
         EXPECT_TRUE(recorder.HasStatus("正在解析域名 [localhost]", LEVEL_INFO));
         EXPECT_TRUE(recorder.HasStatus("连接 [127.0.0.1:" + port + "]成功", LEVEL_INFO));
         EXPECT_EQ(ReadWhole(folder.File("n.bin")), "by name");
+        ASSERT_FALSE(server.Requests().empty()) << "\"localhost\" did not resolve (no /etc/hosts?)";
         EXPECT_EQ(server.Requests().back().Header("Host"), "localhost:" + port);
     }
     {
