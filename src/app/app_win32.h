@@ -7,17 +7,15 @@
 #include <string_view>
 
 #include "app/startup_rules.h"
-#include "install/globals.h"
+#include "install/install_state.h"
 #include "install/install_win32.h"
 #include "ui/handlers.h"
 
 namespace zorv::app {
 
-// The program-wide state lives below the install and uninstall flows.
-using install::Globals;
+// The install flow's state lives below the app.
 using install::InitGlobals;
 using install::kBuiltInProductUrl;
-using install::ProgramGlobals;
 using install::QuitProgram;
 using install::RecolourProgressShadow;
 using install::ReleaseGlobals;
@@ -25,17 +23,6 @@ using install::ReleaseGlobals;
 // The whole program: runtime, globals, system facts, the main window and
 // the message loop.  Returns 0 when the loop ends.
 int ProgramStart();
-
-// Sets TextCodePage and WindowsVersion.
-void InitSystemInfo();
-// Major and minor version of the running Windows as the process
-// environment block records them (not the compatibility-shimmed answers of
-// the version functions).
-struct OsVersion {
-    uint32_t major = 0;
-    uint32_t minor = 0;
-};
-OsVersion ReadPebVersion();
 
 
 // Installs the program's handlers into the window layer's table.

@@ -6,6 +6,7 @@
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/fatal.h"
+#include "runtime/system_library_win32.h"
 #include "install/install_rules.h"
 
 namespace zorv::app {
@@ -17,10 +18,7 @@ namespace {
 bool SystemIsAdministrator() {
     using IsUserAnAdminFunction = BOOL(WINAPI*)();
     static IsUserAnAdminFunction function = [] {
-        HMODULE shell = LoadLibraryW(L"shell32.dll");
-        auto found = shell ? reinterpret_cast<IsUserAnAdminFunction>(
-                                 reinterpret_cast<void*>(GetProcAddress(shell, "IsUserAnAdmin")))
-                           : nullptr;
+        auto found = SystemFunction<IsUserAnAdminFunction>(L"shell32.dll", "IsUserAnAdmin");
         if (!found) FatalRuntimeError("无法找到指定DLL库文件“shell32.dll”中的输出命令“IsUserAnAdmin”");
         return found;
     }();

@@ -2,7 +2,7 @@
 #include "install/install_win32.h"
 #include "ui/form_ids.h"
 #include "ui/window_commands_win32.h"
-#include "uninstall/uninstall_files_win32.h"
+#include "uninstall/uninstall_mode_win32.h"
 
 namespace zorv::app {
 
@@ -64,7 +64,7 @@ int CloseStatus(const EventArgs&) {
     return 0;
 }
 int Notified(const EventArgs& args) {
-    install::CreateShortcuts(args.a, args.b);
+    install::RunShortcutStep(args.a, args.b);
     return 0;
 }
 

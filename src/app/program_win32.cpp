@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/app_win32.h"
-#include "install/globals.h"
+#include "install/install_state.h"
 #include "runtime/exit.h"
 #include "runtime/runtime.h"
 #include "ui/form_ids.h"
@@ -16,7 +16,6 @@ int ProgramStart() {
     InstallHandlerTable();
     InitGlobals();
     AddExitRoutine(ReleaseGlobals);
-    InitSystemInfo();
     ui::LoadStartWindow(ui::ids::MainWindow);
     ui::RunMessageLoop();
     return 0;

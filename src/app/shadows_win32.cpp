@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/app_win32.h"
-#include "install/globals.h"
 #include "ui/form_ids.h"
 #include "ui/shadow_class_win32.h"
 #include "ui/shadow_win32.h"
@@ -25,12 +24,12 @@ void AttachWindowShadow(uint32_t windowId, ui::ShadowParams& params, const ui::S
 }  // namespace
 
 void AttachMainShadow() {
-    ui::RegisterShadowClass(Globals().ShadowState);
-    AttachWindowShadow(ids::MainWindow, Globals().MainShadowParams, ui::kMainWindowShadow);
+    ui::RegisterShadowClass(ui::ProgramShadows().ShadowState);
+    AttachWindowShadow(ids::MainWindow, ui::ProgramShadows().MainShadowParams, ui::kMainWindowShadow);
 }
 
 int OnOptionsPanelShown(const ui::EventArgs&) {
-    AttachWindowShadow(ids::OptionsPanel, Globals().OptionsShadowParams, ui::kOptionsPanelShadow);
+    AttachWindowShadow(ids::OptionsPanel, ui::ProgramShadows().OptionsShadowParams, ui::kOptionsPanelShadow);
     return 0;
 }
 
@@ -40,7 +39,7 @@ int OnOptionsPanelHidden(const ui::EventArgs&) {
 }
 
 int OnProgressPanelShown(const ui::EventArgs&) {
-    AttachWindowShadow(ids::ProgressPanel, Globals().ProgressShadowParams, ui::kProgressPanelShadow);
+    AttachWindowShadow(ids::ProgressPanel, ui::ProgramShadows().ProgressShadowParams, ui::kProgressPanelShadow);
     return 0;
 }
 

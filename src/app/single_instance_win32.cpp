@@ -5,6 +5,7 @@
 
 #include "app/app_win32.h"
 #include "runtime/codepage_win32.h"
+#include "runtime/commands_win32.h"
 #include "runtime/unique_handle_win32.h"
 
 namespace zorv::app {
@@ -15,11 +16,7 @@ namespace {
 std::mutex keptLock;
 std::vector<UniqueHandle> keptMappings;
 
-std::string ProgramFullPath() {
-    wchar_t buffer[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    return GbkFromWide(std::wstring_view(buffer, length < MAX_PATH ? length : MAX_PATH));
-}
+std::string ProgramFullPath() { return GbkFromWide(OwnProgramPathWide()); }
 
 uint32_t* SlotOf(const UniqueMappedView& view) { return static_cast<uint32_t*>(view.get()); }
 

@@ -6,10 +6,6 @@ namespace zorv::app {
 
 bool IsUninstallFileName(std::string_view fileName) { return TextFind(fileName, "卸载") != -1; }
 
-int32_t ComposeWindowsVersion(uint32_t major, uint32_t minor) {
-    return static_cast<int32_t>(((major & 0xFF) << 8) | (minor & 0xFF));
-}
-
 std::string HexDigest(std::span<const uint8_t> digest) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;

@@ -15,9 +15,6 @@ inline constexpr char kInstanceName[] = "zorv_install";
 // double-byte characters do not count.
 bool IsUninstallFileName(std::string_view fileName);
 
-// (major << 8) | minor, each cut to its low byte.
-int32_t ComposeWindowsVersion(uint32_t major, uint32_t minor);
-
 // Two upper-case hexadecimal digits per byte, high nibble first.
 std::string HexDigest(std::span<const uint8_t> digest);
 

@@ -3,13 +3,14 @@
 #include <cstdio>
 
 #include "app/app_win32.h"
-#include "install/globals.h"
-#include "runtime/commands_win32.h"
-#include "runtime/codepage_win32.h"
-#include "runtime/exit.h"
 #include "install/install_rules.h"
+#include "install/install_state.h"
 #include "install/install_win32.h"
-#include "uninstall/uninstall_files_win32.h"
+#include "runtime/codepage_win32.h"
+#include "runtime/commands_win32.h"
+#include "runtime/exit.h"
+#include "runtime/setup_log_win32.h"
+#include "uninstall/uninstall_mode_win32.h"
 #include "ui/form_ids.h"
 #include "ui/window_commands_win32.h"
 
@@ -24,7 +25,9 @@ void ReadUpdateSettings() {
 std::string OwnCommandLine() { return GbkFromWide(GetCommandLineW()); }
 
 void ReadCommandLineOptions() {
-    Globals().ProductUrl = ChooseProductUrl(install::ProductUrlFromCommandLine(OwnCommandLine()), kBuiltInProductUrl);
+    std::wstring log = install::LogFileFromCommandLine(GetCommandLineW());
+    if (!log.empty() && OpenSetupLog(log)) Log("started: " + OwnCommandLine());
+    install::Settings().ProductUrl = ChooseProductUrl(install::ProductUrlFromCommandLine(OwnCommandLine()), kBuiltInProductUrl);
     char retries[64] = {};
     if (GetEnvironmentVariableA("ZORV_TEST_RETRIES", retries, sizeof(retries)) > 0) {
         int count = 0, waitMs = 0;

@@ -2,11 +2,11 @@
 // placeholder animation.
 #include <windows.h>
 
-#include "install/globals.h"
 #include "install/install_rules.h"
 #include "install/install_win32.h"
 #include "ui/form_ids.h"
 #include "ui/shadow_win32.h"
+#include "ui/waits_win32.h"
 #include "ui/window_commands_win32.h"
 
 namespace zorv::install {
@@ -82,7 +82,7 @@ void DragMainWindow() {
 // would otherwise add seconds to the sixteen of the whole animation.
 void WaitUntilTick(uint64_t due) {
     uint64_t now = GetTickCount64();
-    PumpingWait(due > now ? uint32_t(due - now) : 0);
+    ui::PumpingWait(due > now ? uint32_t(due - now) : 0);
 }
 
 void AnimateProperty(uint32_t windowId, uint32_t unitId, int property, int32_t target) {
@@ -98,18 +98,18 @@ void AnimateProperty(uint32_t windowId, uint32_t unitId, int property, int32_t t
 }
 
 void RunPlaceholderAnimation() {
-    Globals().InstallUiBusy.store(1);
     for (const GrowStep& step : kGrowSteps) ui::WriteProperty(ids::ProgressPanel, step.unit, step.property, 0);
     for (const GrowStep& step : kGrowSteps) AnimateProperty(ids::ProgressPanel, step.unit, step.property, TargetOf(step));
-    PumpingWait(kPauseMs);
+    ui::PumpingWait(kPauseMs);
     ui::PostWindowEvent(ids::ProgressPanel, ids::InstallNotifier, 1, 1, false);
 }
 
 void RecolourProgressShadow() {
     HWND panel = ui::GetWindowHandle(ids::ProgressPanel);
     ui::DetachShadow(panel);
-    ui::SetShadowLook(Globals().ProgressShadowParams, ui::kProgressPanelFinishedShadow);
-    ui::AttachShadow(panel, &Globals().ProgressShadowParams);
+    ui::ShadowParams& params = ui::ProgramShadows().ProgressShadowParams;
+    ui::SetShadowLook(params, ui::kProgressPanelFinishedShadow);
+    ui::AttachShadow(panel, &params);
 }
 
 }  // namespace zorv::install

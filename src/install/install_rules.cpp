@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::string_view kProductSuffix = "\\zorv";
 constexpr std::string_view kAltProductSuffix = "/zorv";
-constexpr std::string_view kProductShortName = "zorv";
 
 // True when offset lies on a character boundary of text.
 bool IsCharBoundary(std::string_view text, std::size_t offset) {
@@ -23,57 +22,74 @@ bool IsCharBoundary(std::string_view text, std::size_t offset) {
     return index == offset;
 }
 
-constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+template <typename Char>
+constexpr Char AsciiLower(Char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c;
 }
 
-bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+template <typename Char>
+bool EqualsIgnoringAsciiCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](Char x, Char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+template <typename Char>
+bool StartsWithIgnoringAsciiCase(std::basic_string_view<Char> text, std::basic_string_view<Char> prefix) {
     return text.size() >= prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+template <typename Char>
+constexpr bool IsBlank(Char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Offset just after the program path: a quoted path ends with its closing
 // quote, an unquoted one at the first blank.  Quotes and blanks are below
 // 0x40 and so never the trail byte of a double-byte character.
-std::size_t ProgramPathEnd(std::string_view commandLine) {
+template <typename Char>
+std::size_t ProgramPathEnd(std::basic_string_view<Char> commandLine) {
     std::size_t pos = 0;
     while (pos < commandLine.size() && IsBlank(commandLine[pos])) ++pos;
     if (pos < commandLine.size() && commandLine[pos] == '"') {
-        std::size_t close = commandLine.find('"', pos + 1);
-        return close == std::string_view::npos ? commandLine.size() : close + 1;
+        std::size_t close = commandLine.find(Char('"'), pos + 1);
+        return close == std::basic_string_view<Char>::npos ? commandLine.size() : close + 1;
     }
     while (pos < commandLine.size() && !IsBlank(commandLine[pos])) ++pos;
     return pos;
 }
 
+template <typename Char>
+std::basic_string_view<Char> ArgumentsPart(std::basic_string_view<Char> commandLine) {
+    std::size_t pos = ProgramPathEnd(commandLine);
+    while (pos < commandLine.size() && IsBlank(commandLine[pos])) ++pos;
+    return commandLine.substr(pos);
+}
+
 // The arguments split at blanks outside quotes.  A quote toggles quoting and
 // is dropped; 2n backslashes before a quote stand for n backslashes, 2n + 1
 // for n backslashes and a literal quote; other backslashes are literal.
-std::vector<std::string> SplitArguments(std::string_view arguments) {
-    std::vector<std::string> result;
+template <typename Char>
+std::vector<std::basic_string<Char>> SplitArguments(std::basic_string_view<Char> arguments) {
+    std::vector<std::basic_string<Char>> result;
     std::size_t pos = 0;
     while (true) {
         while (pos < arguments.size() && IsBlank(arguments[pos])) ++pos;
         if (pos >= arguments.size()) break;
-        std::string argument;
+        std::basic_string<Char> argument;
         bool quoted = false;
         while (pos < arguments.size() && (quoted || !IsBlank(arguments[pos]))) {
-            char c = arguments[pos];
+            Char c = arguments[pos];
             if (c == '\\') {
                 std::size_t run = 0;
                 while (pos < arguments.size() && arguments[pos] == '\\') ++run, ++pos;
                 if (pos < arguments.size() && arguments[pos] == '"') {
-                    argument.append(run / 2, '\\');
+                    argument.append(run / 2, Char('\\'));
                     if (run % 2 == 1) {
-                        argument += '"';
+                        argument += Char('"');
                         ++pos;
                     }
                 } else {
-                    argument.append(run, '\\');
+                    argument.append(run, Char('\\'));
                 }
             } else if (c == '"') {
                 quoted = !quoted;
@@ -88,7 +104,10 @@ std::vector<std::string> SplitArguments(std::string_view arguments) {
     return result;
 }
 
-std::vector<std::string> ArgumentList(std::string_view commandLine) { return SplitArguments(ArgumentsOf(commandLine)); }
+template <typename Char>
+std::vector<std::basic_string<Char>> ArgumentList(std::basic_string_view<Char> commandLine) {
+    return SplitArguments(ArgumentsPart(commandLine));
+}
 
 }  // namespace
 
@@ -153,12 +172,6 @@ std::vector<std::string> FolderPathSteps(std::string_view path) {
     return steps;
 }
 
-std::string DirectoryOf(std::string_view path) {
-    std::size_t last = FindLastGbkChar(path, '\\');
-    if (last == std::string_view::npos) return {};
-    return std::string(path.substr(0, last + 1));
-}
-
 std::string ProgressPercentText(int64_t received, int64_t total) {
     if (total <= 0) return {};
     double percent = static_cast<double>(received) / static_cast<double>(total) * 100.0;
@@ -170,30 +183,6 @@ std::string ProgressMessage(std::string_view percentText) {
 }
 
 bool IsDownloadComplete(int64_t received, int64_t fileLength) { return fileLength > 0 && received == fileLength; }
-
-bool IsProductFolder(std::string_view runDirectory) {
-    std::size_t backslash = FindLastGbkChar(runDirectory, '\\');
-    std::size_t slash = FindLastGbkChar(runDirectory, '/');
-    std::size_t separator = backslash == std::string_view::npos ? slash
-                            : slash == std::string_view::npos   ? backslash
-                                                                : std::max(backslash, slash);
-    if (separator == std::string_view::npos) return false;
-    return runDirectory.substr(separator + 1) == kProductShortName;
-}
-
-std::string CountdownText(int32_t hundredths) {
-    double seconds = RoundTo(static_cast<double>(hundredths) / 100.0, 1);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f", seconds);
-    return buffer;
-}
-
-int FadeOpacity(int32_t value) {
-    if (value > 180) return 255;
-    return std::clamp(value + 75, 0, 255);
-}
-
-int CountdownStepFor(int32_t value, int currentStep) { return value <= 180 ? 3 : currentStep; }
 
 int32_t EaseStep(int32_t current, int32_t target) {
     double next = static_cast<double>(current) - 0.1 * (static_cast<double>(current) - static_cast<double>(target));
@@ -211,8 +200,9 @@ std::string ProductUrlFromCommandLine(std::string_view commandLine) {
     constexpr std::string_view kOption = "/URL=";
     constexpr std::string_view kScheme = "http://";
     for (const std::string& argument : ArgumentList(commandLine)) {
-        if (!StartsWithIgnoringAsciiCase(argument, kOption)) continue;
-        std::string_view value = std::string_view(argument).substr(kOption.size());
+        std::string_view text = argument;
+        if (!StartsWithIgnoringAsciiCase(text, kOption)) continue;
+        std::string_view value = text.substr(kOption.size());
         if (value.size() > kScheme.size() && StartsWithIgnoringAsciiCase(value, kScheme)) return std::string(value);
         return {};
     }
@@ -220,14 +210,24 @@ std::string ProductUrlFromCommandLine(std::string_view commandLine) {
 }
 
 bool IsQuietUninstall(std::string_view commandLine) {
-    std::vector<std::string> arguments = ArgumentList(commandLine);
-    return arguments.size() == 1 && EqualsIgnoringAsciiCase(arguments[0], "/S");
+    int quiet = 0;
+    for (const std::string& argument : ArgumentList(commandLine)) {
+        std::string_view text = argument;
+        if (EqualsIgnoringAsciiCase(text, std::string_view("/S"))) ++quiet;
+        else if (!StartsWithIgnoringAsciiCase(text, std::string_view("/LOG="))) return false;
+    }
+    return quiet == 1;
 }
 
-std::string ArgumentsOf(std::string_view commandLine) {
-    std::size_t pos = ProgramPathEnd(commandLine);
-    while (pos < commandLine.size() && IsBlank(commandLine[pos])) ++pos;
-    return std::string(commandLine.substr(pos));
+std::wstring LogFileFromCommandLine(std::wstring_view commandLine) {
+    constexpr std::wstring_view kOption = L"/LOG=";
+    for (const std::wstring& argument : ArgumentList(commandLine)) {
+        std::wstring_view text = argument;
+        if (StartsWithIgnoringAsciiCase(text, kOption)) return std::wstring(text.substr(kOption.size()));
+    }
+    return {};
 }
+
+std::string ArgumentsOf(std::string_view commandLine) { return std::string(ArgumentsPart(commandLine)); }
 
 }  // namespace zorv::install

@@ -1,8 +1,8 @@
 #pragma once
 // The rules of the install flow that need no window and no system call: the
 // install folder and its completion, the folders created along it, the
-// texts of the progress and countdown messages, the fade and easing
-// arithmetic, the panel placement and the command-line options.  All texts
+// texts of the progress messages, the easing arithmetic, the panel
+// placement and the command-line options.  All texts
 // are GBK byte strings; a scan for a single-byte character steps over a
 // double-byte character as one unit, so a 0x5C trail byte is never taken
 // for a backslash.
@@ -50,9 +50,6 @@ std::vector<std::string> ExtractAllBetween(std::string_view text, std::string_vi
 // is no folder.  "D:\a/b\c\" gives D:\a, D:\a\b, D:\a\b\c.
 std::vector<std::string> FolderPathSteps(std::string_view path);
 
-// The path up to and including its last backslash; empty without one.
-std::string DirectoryOf(std::string_view path);
-
 // The download progress in percent: received / total × 100, rounded half up
 // to a whole number (after adding 1e-12), as text without decimals.  Empty
 // when total is not positive.  Values from 99.5 % on give "100".
@@ -61,23 +58,6 @@ std::string ProgressPercentText(int64_t received, int64_t total);
 std::string ProgressMessage(std::string_view percentText);
 // Complete only when the length is known (positive) and every byte arrived.
 bool IsDownloadComplete(int64_t received, int64_t fileLength);
-
-// Whether the uninstaller runs from an install folder: the last component of
-// its run directory (after the last "\" or "/") is exactly "zorv".  A run
-// directory never ends with a separator; one without any separator is no
-// install folder.
-bool IsProductFolder(std::string_view runDirectory);
-
-// The status strip's counter for a countdown value in hundredths of a
-// second: the seconds rounded half up to one decimal, always shown with one
-// decimal (250 -> "2.5", 9999 -> "100.0", 0 -> "0.0").
-std::string CountdownText(int32_t hundredths);
-// The strip's opacity for a countdown value: full (255) above 180, then
-// value + 75, never below 0.
-int FadeOpacity(int32_t value);
-// The countdown step after a tick: 3 once the value is at or below 180,
-// else the current step.
-int CountdownStepFor(int32_t value, int currentStep);
 
 // One easing step of the progress panel animation:
 // trunc(current − 0.1 × (current − target)).  It never passes the target;
@@ -100,8 +80,12 @@ Point CentredPanelPosition(int32_t mainLeft, int32_t mainTop, int32_t mainWidth,
 // the quotes may enclose the whole argument or only the value) when it is
 // an http:// address, else the empty text.
 std::string ProductUrlFromCommandLine(std::string_view commandLine);
-// True when the only argument is "/S" (any case).
+// True when "/S" (any case) is the one argument besides a "/LOG=" option.
 bool IsQuietUninstall(std::string_view commandLine);
+// The file of the first "/LOG=..." argument (the option name in any case),
+// as typed; empty when there is none.  The command line as the system gives
+// it, so that a path in any script survives.
+std::wstring LogFileFromCommandLine(std::wstring_view commandLine);
 // The arguments as they stand: the command line without the program path
 // and the blanks after it.
 std::string ArgumentsOf(std::string_view commandLine);

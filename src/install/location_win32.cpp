@@ -4,8 +4,11 @@
 
 #include <shobjidl.h>
 
-#include "install/globals.h"
+#include <atomic>
+
+#include "install/install_plan.h"
 #include "install/install_rules.h"
+#include "install/install_state.h"
 #include "install/install_win32.h"
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
@@ -21,6 +24,10 @@ namespace {
 
 constexpr char kPickerTitle[] = "选择安装路径";
 constexpr int32_t kProgressPanelDrop = 35;  // the panel first shows this much below the centre
+
+// Set by the first install of the run: a second confirmation (the folder
+// box's Enter, the install button under the progress panel) starts nothing.
+std::atomic<bool> installBegun{false};
 
 void SetVisible(uint32_t windowId, uint32_t unitId, bool visible) {
     ui::WriteProperty(windowId, unitId, ids::prop::Visible, visible ? 1 : 0);
@@ -60,6 +67,8 @@ std::wstring ShowFolderDialog(const std::wstring& title, HWND owner) {
     return result;
 }
 
+bool Ticked(uint32_t unit) { return ui::ReadProperty(ids::OptionsPanel, unit, ids::prop::Checked) == 1; }
+
 }  // namespace
 
 void SetOptionsPanel(bool open, bool lockLinks) {
@@ -77,19 +86,24 @@ void BeginInstall() {
         SetOptionsPanel(true, false);
         return;
     }
+    if (installBegun.exchange(true)) return;
     std::string completed = CompleteInstallFolder(folder);
     if (completed != folder) ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, completed);
+    InstallPlan plan = MakeInstallPlan(completed, Ticked(ids::DesktopShortcutCheck), Ticked(ids::StartMenuCheck),
+                                       Settings().ProductUrl);
     SetOptionsPanel(false, true);
     ShowProgressPanelCentred();
-    // Busy from here on, not only once the animation's thread runs: a
-    // download that fails at once must still wait for the shortcut step.
-    Globals().InstallUiBusy.store(1);
-    StartThread(RunPlaceholderAnimation);
-    StartThread(RunUpdate);
+    // Ready before either thread runs: a download that fails at once still
+    // waits for the shortcut step.
+    PrepareShortcutStep(plan);
+    // Without its animation the shortcut step is due at once: the install
+    // waits for it.
+    if (!StartThread(RunPlaceholderAnimation)) ui::PostWindowEvent(ids::ProgressPanel, ids::InstallNotifier, 1, 1, false);
+    StartThread([plan] { RunInstall(plan); });
 }
 
 std::string PickFolder(std::string_view title, HWND owner) {
-    if (Globals().WindowsVersion < 0x0600) return {};
+    if (RunningWindowsVersion() < 0x0600) return {};
     HRESULT initialised = CoInitialize(nullptr);
     std::wstring path = ShowFolderDialog(WideFromGbk(title), owner);
     if (SUCCEEDED(initialised)) CoUninitialize();
@@ -97,7 +111,13 @@ std::string PickFolder(std::string_view title, HWND owner) {
 }
 
 void BrowseForFolder() {
-    std::string picked = PickFolder(kPickerTitle, nullptr);
+    // Modal to the options panel, and the main window (whose install button
+    // lies above the panel) is held off as well: no install can start while
+    // the dialog is open, so its answer never lands in a running install.
+    HWND panel = ui::GetWindowHandle(ids::OptionsPanel), main = ui::GetWindowHandle(ids::MainWindow);
+    EnableWindow(main, FALSE);
+    std::string picked = PickFolder(kPickerTitle, panel);
+    EnableWindow(main, TRUE);
     ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, FolderFromPicker(picked));
 }
 

@@ -21,6 +21,18 @@ namespace zorv {
 // program in a drive root), and its file name.
 std::string GetRunDirectory();
 std::string GetExeFileName();
+// The program file's full path as the system gives it.
+const std::wstring& OwnProgramPathWide();
+// Major and minor version of the running Windows as the process
+// environment block records them (not the compatibility-shimmed answers of
+// the version functions).
+struct OsVersion {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+OsVersion ReadPebVersion();
+// The same as (major << 8) | minor, read once.
+int32_t RunningWindowsVersion();
 // The runtime's hidden owner window (null before InitRuntime or when it
 // could not be created).
 HWND RuntimeOwnerWindow();
@@ -66,6 +78,11 @@ bool WriteRegistryValue(int32_t root, std::string_view path, const char* text);
 bool WriteRegistryValue(int32_t root, std::string_view path, const std::string& text);
 bool WriteRegistryValue(int32_t root, std::string_view path, const ByteSet& bytes);
 
+// The verbs and show codes of ShellRun by name.
+enum ShellVerb : int { kShellEdit = 1, kShellExplore = 2, kShellFind = 3, kShellOpen = 4, kShellPrint = 5 };
+enum ShellShow : int {
+    kShowHidden = 1, kShowNormal = 2, kShowMinimised = 3, kShowMaximised = 4, kShowInactive = 5, kShowMinimise = 6,
+};
 // ShellExecute with no owner.  Verb 1 "edit", 2 "explore", 3 "find", 4 "open",
 // 5 "print", other or absent: the default verb.  Show 1 hidden, 2 normal,
 // 3 minimised, 4 maximised, 5 shown without activation, 6 minimise; other

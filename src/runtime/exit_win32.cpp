@@ -2,10 +2,16 @@
 
 #include "runtime/commands_win32.h"
 #include "runtime/exit.h"
+#include "runtime/setup_log_win32.h"
+
+#include <string>
 
 namespace zorv {
 
-void EndProcessNow(int code) { ExitProcess(static_cast<UINT>(code)); }
+void EndProcessNow(int code) {
+    Log("exit code " + std::to_string(code));
+    ExitProcess(static_cast<UINT>(code));
+}
 
 // SendNotifyMessage does not wait for a window of another thread: the worker
 // must end the process even while the UI thread is busy.

@@ -1,5 +1,6 @@
 #pragma once
 // Start of the runtime.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,8 @@ struct ProgramPath {
     std::string fileName;
 };
 ProgramPath SplitProgramPath(std::string_view fullPath);
+
+// (major << 8) | minor, each cut to its low byte.
+int32_t ComposeWindowsVersion(uint32_t major, uint32_t minor);
 
 }  // namespace zorv

@@ -20,6 +20,7 @@ constexpr wchar_t kOwnerWindowClass[] = L"ZorvRuntimeOwner";
 
 std::once_flag pathOnce;
 ProgramPath programPath;
+std::wstring programPathWide;
 std::wstring runDirectoryWide;
 
 std::once_flag initOnce;
@@ -40,6 +41,7 @@ std::wstring ModuleFileName() {
 
 void DetermineProgramPath() {
     std::wstring full = ModuleFileName();
+    programPathWide = full;
     programPath = SplitProgramPath(GbkFromWide(full));
     std::size_t slash = full.rfind(L'\\');
     runDirectoryWide = slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
@@ -104,6 +106,11 @@ std::string GetRunDirectory() {
 std::string GetExeFileName() {
     std::call_once(pathOnce, DetermineProgramPath);
     return programPath.fileName;
+}
+
+const std::wstring& OwnProgramPathWide() {
+    std::call_once(pathOnce, DetermineProgramPath);
+    return programPathWide;
 }
 
 HWND RuntimeOwnerWindow() { return ownerWindow.load(); }

@@ -11,24 +11,24 @@
 namespace zorv {
 namespace {
 
-const wchar_t* ShellVerb(std::optional<int> verb) {
+const wchar_t* VerbText(std::optional<int> verb) {
     switch (verb.value_or(0)) {
-        case 1: return L"edit";
-        case 2: return L"explore";
-        case 3: return L"find";
-        case 4: return L"open";
-        case 5: return L"print";
+        case kShellEdit: return L"edit";
+        case kShellExplore: return L"explore";
+        case kShellFind: return L"find";
+        case kShellOpen: return L"open";
+        case kShellPrint: return L"print";
         default: return nullptr;
     }
 }
 
 int ShowCommand(std::optional<int> show) {
     switch (show.value_or(0)) {
-        case 1: return SW_HIDE;
-        case 3: return SW_SHOWMINIMIZED;
-        case 4: return SW_SHOWMAXIMIZED;
-        case 5: return SW_SHOWNA;
-        case 6: return SW_MINIMIZE;
+        case kShowHidden: return SW_HIDE;
+        case kShowMinimised: return SW_SHOWMINIMIZED;
+        case kShowMaximised: return SW_SHOWMAXIMIZED;
+        case kShowInactive: return SW_SHOWNA;
+        case kShowMinimise: return SW_MINIMIZE;
         default: return SW_SHOWNORMAL;
     }
 }
@@ -93,7 +93,7 @@ int ShellRun(std::optional<int> verb, std::string_view file, std::optional<std::
     std::wstring wideFile = WideFromGbk(file);
     std::wstring wideParameters = parameters ? WideFromGbk(*parameters) : std::wstring();
     std::wstring wideDirectory = directory ? WideFromGbk(*directory) : std::wstring();
-    HINSTANCE result = ShellExecuteW(nullptr, ShellVerb(verb), wideFile.c_str(),
+    HINSTANCE result = ShellExecuteW(nullptr, VerbText(verb), wideFile.c_str(),
                                      parameters ? wideParameters.c_str() : nullptr,
                                      wideDirectory.empty() ? nullptr : wideDirectory.c_str(), ShowCommand(show));
     return static_cast<int>(reinterpret_cast<INT_PTR>(result));

@@ -27,18 +27,6 @@ RECT ClientRect(HWND hwnd) {
     return rect;
 }
 
-void RegisterControlClass() {
-    static bool registered = false;
-    if (registered) return;
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof(cls);
-    cls.style = CS_DBLCLKS;
-    cls.lpfnWndProc = ControlWindowProc;
-    cls.hInstance = GetModuleHandleW(nullptr);
-    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    cls.lpszClassName = kControlClass;
-    registered = RegisterClassExW(&cls) != 0;
-}
 
 // Picture box: background colour where the image does not cover, the image
 // by its display mode.
@@ -457,7 +445,7 @@ LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 std::unique_ptr<Control> CreateControl(LoadedWindow& window, const UnitRecord& unit, HWND parent) {
     if (!PropsMatchType(unit)) return nullptr;
-    RegisterControlClass();
+    RegisterFormClass(kControlClass, ControlWindowProc);
     std::unique_ptr<Control> control = MakeControlObject(window, unit);
     if (!control) return nullptr;
     bool isEdit = unit.type == UnitType::EditBox;

@@ -63,4 +63,19 @@ struct ShadowState {
     uintptr_t hardwareObjects[3] = {0, 0, 0};
 };
 
+// The program's shadow records: the main window's, filled at start-up, and
+// the two panels', filled each time the panel shows.  The shadow windows
+// hold their addresses while they exist, so the records live as long as the
+// process and never move.
+struct ProgramShadowRecords {
+    ShadowParams MainShadowParams;
+    ShadowParams OptionsShadowParams;
+    ShadowParams ProgressShadowParams;
+    ui::ShadowState ShadowState;  // the shadow window class, zero until registered
+};
+inline ProgramShadowRecords& ProgramShadows() {
+    static ProgramShadowRecords records;
+    return records;
+}
+
 }  // namespace zorv::ui

@@ -120,18 +120,6 @@ LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void RegisterWindowClass() {
-    static bool registered = false;
-    if (registered) return;
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof(cls);
-    cls.style = CS_DBLCLKS;
-    cls.lpfnWndProc = FormWindowProc;
-    cls.hInstance = GetModuleHandleW(nullptr);
-    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    cls.lpszClassName = kWindowClass;
-    registered = RegisterClassExW(&cls) != 0;
-}
 
 POINT StartPosition(const UnitRecord& unit, const WindowProps& props) {
     POINT position{unit.left, unit.top};
@@ -196,7 +184,7 @@ bool CreateFormWindow(LoadedWindow& window, HWND owner) {
     const UnitRecord* unit = window.record->WindowUnit();
     if (!unit || !std::holds_alternative<WindowProps>(unit->props)) return false;
     const auto& props = std::get<WindowProps>(unit->props);
-    RegisterWindowClass();
+    RegisterFormClass(kWindowClass, FormWindowProc);
     POINT position = StartPosition(*unit, props);
     window.hwnd = CreateWindowExW(0, kWindowClass, WideFromGbk(props.title).c_str(),
                                   WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX, position.x, position.y, unit->width,
@@ -366,6 +354,20 @@ bool SetWindowOpacity(HWND window, int alpha) {
     if (alpha < 0 || alpha > 255) alpha = 255;
     SetWindowLongPtrW(window, GWL_EXSTYLE, WS_EX_LAYERED);
     return SetLayeredWindowAttributes(window, 0, BYTE(alpha), LWA_ALPHA) != FALSE;
+}
+
+bool RegisterFormClass(const wchar_t* className, WNDPROC procedure) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), className, &existing)) return true;
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.style = CS_DBLCLKS;
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = GetModuleHandleW(nullptr);
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.lpszClassName = className;
+    return RegisterClassExW(&cls) != 0;
 }
 
 }  // namespace zorv::ui

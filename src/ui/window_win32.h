@@ -127,6 +127,9 @@ void DestroyAllWindows();
 std::unique_ptr<Control> CreateControl(LoadedWindow& window, const UnitRecord& unit, HWND parent);
 std::unique_ptr<Control> CreateImageButton(LoadedWindow& window, const UnitRecord& unit);
 
+// Registers a window class of the form's windows and controls (double
+// clicks, the arrow cursor) unless it is registered already; true when it is.
+bool RegisterFormClass(const wchar_t* className, WNDPROC procedure);
 // Common window procedure of the program's control classes.
 LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Fills the DC with what the parent shows behind the child's client area.

@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_win32.h"
-#include "install/globals.h"
+#include "install/install_state.h"
+#include "ui/shadow_params.h"
 #include "ui/form_ids.h"
 #include "ui/form_template_resource_win32.h"
 #include "ui/shadow_win32.h"
@@ -73,13 +74,13 @@ protected:
 };
 
 TEST_F(ProgramShadows, MainWindowShadowLies29PixelsLeftOfAndAboveIt) {
-    const ui::ShadowParams& params = Globals().MainShadowParams;
+    const ui::ShadowParams& params = ui::ProgramShadows().MainShadowParams;
     EXPECT_EQ(params.color, 0x32000000u);
     EXPECT_EQ(params.size, 30.0f);
     EXPECT_EQ(params.offsetX, 1);
     EXPECT_EQ(params.offsetY, 1);
     EXPECT_EQ(params.accelerated, 0u);
-    EXPECT_NE(Globals().ShadowState.classAtom, 0u);
+    EXPECT_NE(ui::ProgramShadows().ShadowState.classAtom, 0u);
     ExpectShadowAround(main_, params, 30);
     RECT rect = RectOf(ShadowOf(params));
     EXPECT_EQ(rect.right - rect.left, 1425);
@@ -91,7 +92,7 @@ TEST_F(ProgramShadows, MainWindowShadowLies29PixelsLeftOfAndAboveIt) {
 }
 
 TEST_F(ProgramShadows, OptionsPanelHasItsShadowOnlyWhileShown) {
-    ui::ShadowParams& params = Globals().OptionsShadowParams;
+    ui::ShadowParams& params = ui::ProgramShadows().OptionsShadowParams;
     HWND panel = ui::GetWindowHandle(ids::OptionsPanel);
     EXPECT_EQ(ShadowOf(params), nullptr);  // loaded hidden: no shadow yet
     ui::WriteProperty(ids::OptionsPanel, 0, ids::prop::Visible, 1);
@@ -110,7 +111,7 @@ TEST_F(ProgramShadows, OptionsPanelHasItsShadowOnlyWhileShown) {
 }
 
 TEST_F(ProgramShadows, ProgressPanelGlowsWhileShownAndTakesItsFinalColour) {
-    ui::ShadowParams& params = Globals().ProgressShadowParams;
+    ui::ShadowParams& params = ui::ProgramShadows().ProgressShadowParams;
     HWND panel = ui::GetWindowHandle(ids::ProgressPanel);
     ui::WriteProperty(ids::ProgressPanel, 0, ids::prop::Visible, 1);
     EXPECT_EQ(params.color, 0xFFEFF0FFu);

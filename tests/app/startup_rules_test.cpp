@@ -28,14 +28,6 @@ TEST(ModeByFileName, BytesOfTheWordAcrossCharacterBoundariesDoNotCount) {
     EXPECT_TRUE(IsUninstallFileName("\xB0\xA1卸载.exe"));
 }
 
-TEST(WindowsVersionValue, MajorInTheHighByteMinorInTheLow) {
-    EXPECT_EQ(ComposeWindowsVersion(6, 1), 0x0601);
-    EXPECT_EQ(ComposeWindowsVersion(10, 0), 0x0A00);
-    EXPECT_EQ(ComposeWindowsVersion(5, 1), 0x0501);
-    // Each part is cut to one byte, so a large minor cannot spill into major.
-    EXPECT_EQ(ComposeWindowsVersion(0x106, 0x1FF), 0x06FF);
-}
-
 TEST(InstanceKey, UpperHexDigestLoweredAndCutToBytesFourToEleven) {
     // MD5("zorv_install") = ccb8b80d f8dd58ce 17e57683 3fe474a4.
     std::array<uint8_t, 16> digest = {0xcc, 0xb8, 0xb8, 0x0d, 0xf8, 0xdd, 0x58, 0xce,

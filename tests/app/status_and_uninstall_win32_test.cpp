@@ -6,11 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "app/app_win32.h"
-#include "install/install_win32.h"
+#include "ui/status_strip_win32.h"
+#include "ui/waits_win32.h"
 #include "ui/form_ids.h"
 #include "ui/form_template_resource_win32.h"
 #include "ui/window_commands_win32.h"
-#include "uninstall/uninstall_files_win32.h"
+#include "uninstall/uninstall_mode_win32.h"
 
 namespace zorv::app {
 namespace {
@@ -39,20 +40,20 @@ protected:
 
 TEST_F(ProgramWindows, AMessageWhileTheMainWindowIsHiddenIsDropped) {
     ui::WriteProperty(ids::MainWindow, 0, ids::prop::Visible, 0);
-    install::ShowStatus("准备下载文件中", install::kStatusNotice, 100);
-    install::PumpingWait(300);
+    ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
+    ui::PumpingWait(300);
     EXPECT_FALSE(StatusShown());
     ui::WriteProperty(ids::MainWindow, 0, ids::prop::Visible, 1);
-    install::ShowStatus("准备下载文件中", install::kStatusNotice, 100);
+    ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
     EXPECT_TRUE(StatusShown());
     EXPECT_EQ(StatusText(), "准备下载文件中");
     // A second message replaces the first and counts from its own time.
-    install::ShowStatus("正在安装文件", install::kStatusWorking, 0);
+    ui::ShowStatus("正在安装文件", ui::kStatusWorking, 0);
     EXPECT_EQ(StatusText(), "正在安装文件");
     EXPECT_LE(ui::ReadProperty(ids::StatusBar, ids::StatusSpinner, ids::prop::Width), 300);
     // Zero seconds means three: the strip is gone after about 3 s plus the fade.
     EXPECT_TRUE(StatusShown());
-    for (int i = 0; i < 100 && StatusShown(); ++i) install::PumpingWait(100);
+    for (int i = 0; i < 100 && StatusShown(); ++i) ui::PumpingWait(100);
     EXPECT_FALSE(StatusShown());
 }
 

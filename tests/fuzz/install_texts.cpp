@@ -10,6 +10,7 @@
 #include "app/startup_rules.h"
 #include "fuzz_support.h"
 #include "install/install_rules.h"
+#include "product/product_files.h"
 #include "runtime/gbk.h"
 
 using namespace zorv;
@@ -64,9 +65,13 @@ void CheckFolder(std::string_view folder) {
         FUZZ_CHECK(step.size() > previous.size() && step.compare(0, previous.size(), previous) == 0);
         previous = step;
     }
-    const std::string directory = install::DirectoryOf(complete);
+    const std::string directory = product::DirectoryOf(complete);
     FUZZ_CHECK(directory.empty() || (directory.back() == '\\' && complete.compare(0, directory.size(), directory) == 0));
-    install::IsProductFolder(folder);
+    product::IsProductFolder(folder);
+    // Trimming only ever takes separators off the end.
+    const std::string trimmed = product::WithoutTrailingSeparators(complete);
+    FUZZ_CHECK(complete.compare(0, trimmed.size(), trimmed) == 0);
+    FUZZ_CHECK(complete.find_first_not_of("\\/", trimmed.size()) == std::string::npos);
     FUZZ_CHECK(install::InstallPathCaption(folder).size() > folder.size());
 }
 

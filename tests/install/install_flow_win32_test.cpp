@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -17,15 +18,16 @@
 #include "support/http_test_server.h"
 #include "support/process_directory_win32.h"
 #include "support/program_child_win32.h"
+#include "support/installer_layout_win32.h"
 #include "support/screen_win32.h"
-#include "uninstall/uninstall_texts.h"
+#include "product/uninstall_texts.h"
 
 namespace zorv::testing {
 namespace {
 
 constexpr wchar_t kFolder[] = L"C:\\Program Files (x86)\\zorv";
-constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zorv";
-constexpr int kButtonX = 626 + 66, kButtonY = 574 + 26;  // InstallButton / UninstallButton centre
+// The 32-bit view of the machine's uninstall list, as the installer writes it.
+constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\zorv";
 constexpr DWORD kInstallMs = 60000;                       // animation (16 s) and a margin
 constexpr wchar_t kFolderParent[] = L"C:\\Program Files (x86)\\";
 
@@ -54,6 +56,10 @@ std::wstring StartMenuLink() { return Special(CSIDL_STARTMENU) + L"\\Zorvane.lnk
 std::wstring InFolder(const wchar_t* name) { return std::wstring(kFolder) + L"\\" + name; }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool IsFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 std::wstring LinkTarget(const std::wstring& link) {
     CoInitialize(nullptr);
@@ -86,7 +92,7 @@ struct RegistryValue {
 RegistryValue ReadUninstallValue(const wchar_t* name) {
     RegistryValue value;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) return value;
     BYTE data[2048] = {};
     DWORD size = sizeof(data);
     if (RegQueryValueExW(key, name, nullptr, &value.type, data, &size) == ERROR_SUCCESS) {
@@ -99,7 +105,7 @@ RegistryValue ReadUninstallValue(const wchar_t* name) {
 }
 bool UninstallKeyExists() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -134,7 +140,12 @@ void ClearInstallation() {
     RemoveTree(kFolder);
     DeleteFileW(DesktopLink().c_str());
     DeleteFileW(StartMenuLink().c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    HKEY list = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0,
+                      KEY_ALL_ACCESS | KEY_WOW64_32KEY, &list) == ERROR_SUCCESS) {
+        RegDeleteTreeW(list, L"zorv");
+        RegCloseKey(list);
+    }
 }
 
 std::string ProductBytes() { return ReadWhole(WinePathOf(ZORV_PRODUCT_EXE)); }
@@ -145,6 +156,7 @@ protected:
     void SetUp() override {
         if (!HaveDisplay()) GTEST_SKIP() << "needs a display (run under scripts/with-xvfb)";
         ClearInstallation();
+        DeleteFileW(LogPath().c_str());
         product_ = ProductBytes();
         ASSERT_FALSE(product_.empty());
     }
@@ -155,29 +167,45 @@ protected:
         for (char c : server_.Url("/zorv.exe")) url.push_back(wchar_t(c));
         return L"/URL=" + url;
     }
+    // The installer's options: the test server's address and this test's log.
+    std::wstring Options() const { return UrlOption() + L" " + LogOption(); }
+    static std::wstring LogOption() { return L"\"/LOG=" + LogPath() + L"\""; }
+    static std::wstring LogPath() {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        return std::wstring(temp) + L"zorv-install-flow.log";
+    }
+    // The log so far, as UTF-8.
+    static std::string LogText() { return ReadWhole(LogPath()); }
+    // Waits until the log holds the text (the end of a step the test needs).
+    static bool WaitForLog(const std::string& text, DWORD ms) {
+        return WaitUntil([&] { return LogText().find(text) != std::string::npos; }, ms);
+    }
     // Starts the installer, waits for its window and clicks the install button.
     void StartAndClick(ChildProgram& program) {
         ASSERT_TRUE(program.started());
         HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
         ASSERT_NE(main, nullptr);
         Sleep(500);
-        ClickAt(main, kButtonX, kButtonY);
+        layout::Click(main, layout::kInstallButton);
     }
     // Runs one whole install that must end with 0.
     void InstallOnce() {
-        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
         StartAndClick(program);
         ASSERT_EQ(program.WaitForExit(kInstallMs), 0u);
     }
 
-    // After a failed download: nothing that looks installed, the installer
-    // still open; then it is closed and must end with 0.
+    // After a failed install, once it has taken back what it made: nothing
+    // that looks installed, the installer still open; then it is closed and
+    // must end with 0.
     void ExpectNothingInstalledAndClose(ChildProgram& program) {
+        ASSERT_TRUE(WaitForLog("what the install made is taken back", kInstallMs)) << LogText();
+        EXPECT_TRUE(program.Running());
         EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
-        EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
-        EXPECT_FALSE(Exists(InFolder(L"Uninstall.bat")));
-        EXPECT_FALSE(Exists(DesktopLink()));
-        EXPECT_FALSE(Exists(StartMenuLink()));
+        EXPECT_FALSE(Exists(InFolder(L"卸载说明.txt")));
+        EXPECT_FALSE(IsFile(DesktopLink()));
+        EXPECT_FALSE(IsFile(StartMenuLink()));
         EXPECT_FALSE(UninstallKeyExists());
         EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
         HWND main = program.WaitForWindow(kMainWindowTitle, 1000);
@@ -195,7 +223,7 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     InstallOnce();
 
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
-    std::string_view script = uninstall::UninstallScriptText(), notes = uninstall::UninstallInstructionsText();
+    std::string_view script = product::UninstallScriptText(), notes = product::UninstallInstructionsText();
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"Uninstall.bat")), std::string(script)));
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载说明.txt")), std::string(notes)));
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载.exe")), InstallerBytes()));
@@ -225,7 +253,7 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     EnumWindows(CloseProductWindow, 0);
     DeleteFileW(InFolder(L"zorv-started.txt").c_str());
     {
-        ChildProgram again(WinePathOf(ZORV_SETUP_EXE), UrlOption(), kFolder);
+        ChildProgram again(WinePathOf(ZORV_SETUP_EXE), Options(), kFolder);
         StartAndClick(again);
         std::set<std::wstring> scriptDirectories = DirectoriesOfProcessesNamed(L"cmd.exe", 5000);
         EXPECT_EQ(scriptDirectories, std::set<std::wstring>{kFolderParent});
@@ -246,18 +274,111 @@ TEST_F(InstallFlow, AnAnswerCutHalfWayIsCompletedByARangeRequest) {
     EXPECT_FALSE(server_.RequestsFor("/zorv.exe").back().Header("Range").empty());
 }
 
+// The first download brings no length, the second the whole product: the
+// install goes on with the paths of its second attempt (one backslash more).
+TEST_F(InstallFlow, AFailedFirstDownloadIsRetriedAndInstallsWithTheRetrysPaths) {
+    Reply lengthless = Body(product_);
+    lengthless.framing = Framing::CloseDelimited;
+    server_.RouteOnce("/zorv.exe", lengthless);
+    server_.Route("/zorv.exe", Body(product_));
+    InstallOnce();
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
+    EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"zorv-started.txt")); }, 10000)) << "product not started";
+    std::wstring folder = std::wstring(kFolder) + L"\\\\";
+    EXPECT_EQ(ReadUninstallValue(L"DisplayIcon").text, folder + L"zorv.exe");
+    EXPECT_EQ(ReadUninstallValue(L"InstallLocation").text, folder);
+    EXPECT_EQ(ReadUninstallValue(L"UninstallString").text, L"\"" + folder + L"卸载.exe\"");
+    EXPECT_EQ(ReadUninstallValue(L"DisplayVersion").text, L"1.2.3.4");
+    std::wstring product = std::wstring(kFolder) + L"\\zorv.exe";
+    EXPECT_EQ(_wcsicmp(LinkTarget(DesktopLink()).c_str(), product.c_str()), 0);
+}
+
+// Each step after the download that cannot do its part takes the failed
+// install's way: its message, nothing left that looks installed, the
+// installer open.  What the user had put there stays.
+TEST_F(InstallFlow, AStepThatFailsAfterTheDownloadTakesTheInstallBack) {
+    server_.Route("/zorv.exe", Body(product_));
+    const std::wstring uninstallList = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HANDLE held = INVALID_HANDLE_VALUE;
+    struct Case {
+        const char* name;
+        std::function<void()> arrange, restore;
+        std::wstring message;
+        bool userUninstaller = false;
+    } cases[] = {
+        {"a folder where the script goes",
+         [] {
+             CreateDirectoryW(kFolderParent, nullptr);
+             CreateDirectoryW(kFolder, nullptr);
+             CreateDirectoryW(InFolder(L"Uninstall.bat").c_str(), nullptr);
+         },
+         [] { RemoveDirectoryW(InFolder(L"Uninstall.bat").c_str()); },
+         L"安装失败，无法写入安装目录中的文件，请检查安装目录后重试"},
+        {"an uninstaller in the way that is held open",
+         [&] {
+             CreateDirectoryW(kFolder, nullptr);
+             std::ofstream(InFolder(L"卸载.exe").c_str()) << "the user's own file";
+             held = CreateFileW(InFolder(L"卸载.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+         },
+         [&] {
+             CloseHandle(held);
+             EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载.exe")), "the user's own file"));
+         },
+         L"安装失败，无法写入安装目录中的文件，请检查安装目录后重试", true},
+        {"a folder where the desktop link goes",
+         [] { CreateDirectoryW(DesktopLink().c_str(), nullptr); },
+         [] { RemoveDirectoryW(DesktopLink().c_str()); },
+         L"安装失败，无法创建快捷方式"},
+        {"a list of installed programs that takes no lasting key",
+         // Below a volatile key the system makes no key that outlives a
+         // restart, so the product's key cannot be created.
+         [&] {
+             HKEY key = nullptr;
+             RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallList.c_str());
+             RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallList.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                             KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+             RegCloseKey(key);
+         },
+         [&] {
+             HKEY key = nullptr;
+             RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallList.c_str());
+             RegCreateKeyExW(HKEY_LOCAL_MACHINE, uninstallList.c_str(), 0, nullptr, 0,
+                             KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+             RegCloseKey(key);
+         },
+         L"安装失败，无法写入系统的卸载信息"},
+    };
+    for (const Case& step : cases) {
+        SCOPED_TRACE(step.name);
+        ClearInstallation();
+        DeleteFileW(LogPath().c_str());
+        step.arrange();
+        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+        StartAndClick(program);
+        HWND status = TopLevelOfSize(program.id(), layout::kStatusWidth, layout::kStatusHeight);
+        ASSERT_NE(status, nullptr);
+        HWND text = ControlAt(status, layout::kStatusTextLeft, layout::kStatusTextTop, layout::kStatusTextHeight);
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(text) == step.message; }, kInstallMs)) << Narrow(WindowText(text));
+        ExpectNothingInstalledAndClose(program);
+        EXPECT_FALSE(IsFile(InFolder(L"Uninstall.bat")));
+        if (!step.userUninstaller) {
+            EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
+        }
+        EXPECT_EQ(LogText().find("installed\r\n"), std::string::npos);
+        step.restore();
+    }
+}
+
 TEST_F(InstallFlow, WithoutALengthItTriesTwiceAndInstallsNothing) {
     Reply lengthless = Body(product_);
     lengthless.framing = Framing::CloseDelimited;
     server_.Route("/zorv.exe", lengthless);
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
     StartAndClick(program);
-    EXPECT_TRUE(server_.WaitForRequests(2, 30000));
-    // Past the animation and its shortcut step: still open, nothing installed.
-    Sleep(22000);
-    EXPECT_TRUE(program.Running());
-    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
     ExpectNothingInstalledAndClose(program);
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
 }
 
 TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
@@ -265,7 +386,7 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
     slow.trickleBytes = 1000;
     slow.trickleGapMs = 200;
     server_.Route("/zorv.exe", slow);
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
     StartAndClick(program);
     ASSERT_TRUE(server_.WaitForRequests(1, 20000));
     Sleep(1500);  // the animation and the progress messages write to the windows meanwhile
@@ -284,20 +405,20 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
 
 TEST_F(InstallFlow, WithNeitherOptionTickedNoLinkIsMade) {
     server_.Route("/zorv.exe", Body(product_));
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
     ASSERT_TRUE(program.started());
     HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
     ASSERT_NE(main, nullptr);
     Sleep(500);
-    ClickAt(main, 64 + 41, 848 + 16);  // OptionsLink
-    Sleep(800);
-    // The options panel lies over the main window's bottom 250 pixels.
-    auto clickPanel = [&](int x, int y) { ClickAt(main, x, y + (902 - 250)); };
-    clickPanel(24 + 76, 192 + 20);   // DesktopShortcutCheck
+    layout::Click(main, layout::kOptionsLink);
+    HWND options = TopLevelOfSize(program.id(), layout::kOptionsWidth, layout::kOptionsHeight);
+    ASSERT_TRUE(options && WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000));
     Sleep(300);
-    clickPanel(184 + 84, 192 + 20);  // StartMenuCheck
+    layout::Click(options, layout::kDesktopShortcutCheck);
     Sleep(300);
-    clickPanel(1112 + 131, 142 + 52);  // ConfirmButton
+    layout::Click(options, layout::kStartMenuCheck);
+    Sleep(300);
+    layout::Click(options, layout::kConfirmButton);
     EXPECT_EQ(program.WaitForExit(kInstallMs), 0u);
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
     EXPECT_FALSE(Exists(DesktopLink()));
@@ -310,15 +431,13 @@ TEST_F(InstallFlow, AServerThatKeepsCuttingInstallsNothingAndTheLinksGoAgain) {
     cut.closeAtBodyByte = 4096;
     server_.Route("/zorv.exe", [cut](const Request&) { return cut; });
     SetEnvironmentVariableW(L"ZORV_TEST_RETRIES", L"2,100");
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
     SetEnvironmentVariableW(L"ZORV_TEST_RETRIES", nullptr);
     StartAndClick(program);
     // Both tasks give up long before the animation ends; the links the
     // shortcut step makes are taken away again.
-    Sleep(24000);
-    EXPECT_TRUE(program.Running());
-    EXPECT_GE(server_.RequestsFor("/zorv.exe").size(), 2u);
     ExpectNothingInstalledAndClose(program);
+    EXPECT_GE(server_.RequestsFor("/zorv.exe").size(), 2u);
 }
 
 // Uninstall: the copy in the install folder, started from there as the
@@ -336,13 +455,14 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
         ASSERT_TRUE(CopyFileW(InFolder(L"卸载.exe").c_str(), (other + L"\\卸载.exe").c_str(), FALSE));
         std::wstring keep = other + L"\\keep.txt";
         std::ofstream(keep.c_str()) << "the user's own file";
-        ChildProgram refused(other + L"\\卸载.exe", L"", other);
+        DeleteFileW(LogPath().c_str());
+        ChildProgram refused(other + L"\\卸载.exe", LogOption(), other);
         EXPECT_TRUE(Exists(DesktopLink()));
         HWND main = refused.WaitForWindow(kMainWindowTitle, 30000);
         ASSERT_NE(main, nullptr);
         Sleep(500);
-        ClickAt(main, kButtonX, kButtonY);
-        Sleep(2500);
+        layout::Click(main, layout::kInstallButton);
+        EXPECT_TRUE(WaitForLog("uninstall refused", 10000)) << LogText();
         EXPECT_TRUE(refused.Running());
         EXPECT_FALSE(Exists(other + L"\\Uninstall.bat"));
         EXPECT_TRUE(Exists(keep));
@@ -353,6 +473,28 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     }
     RemoveTree(L"C:\\myzorv");
 
+    // A script that cannot be written (a folder has its name) is reported:
+    // the window stays, and the quiet uninstall ends with its own code.
+    ASSERT_TRUE(DeleteFileW(InFolder(L"Uninstall.bat").c_str()));
+    ASSERT_TRUE(CreateDirectoryW(InFolder(L"Uninstall.bat").c_str(), nullptr));
+    {
+        DeleteFileW(LogPath().c_str());
+        ChildProgram blocked(InFolder(L"卸载.exe"), LogOption(), kFolder);
+        HWND main = blocked.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        Sleep(500);
+        layout::Click(main, layout::kInstallButton);
+        EXPECT_TRUE(WaitForLog("Uninstall.bat: failed", 10000)) << LogText();
+        EXPECT_TRUE(blocked.Running());
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(blocked.WaitForExit(5000), 0u);
+        ChildProgram quiet(InFolder(L"卸载.exe"), L"/S", kFolder);
+        EXPECT_EQ(quiet.WaitForExit(20000), 3u);
+    }
+    EXPECT_TRUE(Exists(InFolder(L"zorv.exe")));
+    EXPECT_TRUE(UninstallKeyExists());
+    ASSERT_TRUE(RemoveDirectoryW(InFolder(L"Uninstall.bat").c_str()));
+
     // Started with the install folder as its current directory, as the
     // shell starts it; the script it leaves runs from the folder's parent.
     ChildProgram uninstaller(InFolder(L"卸载.exe"), L"", kFolder);
@@ -360,7 +502,7 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     ASSERT_NE(main, nullptr);
     Sleep(500);
     ULONGLONG clicked = GetTickCount64();
-    ClickAt(main, kButtonX, kButtonY);
+    layout::Click(main, layout::kInstallButton);
     EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
     // One second live after the click, then the window teardown; under Wine
     // on a bare X server each visible window's removal waits up to 2 s for
@@ -408,7 +550,7 @@ TEST_F(InstallFlow, ALockedProductThatCannotBeRemovedStopsBeforeTheDownload) {
     HANDLE lock = CreateFileW(InFolder(L"zorv.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
     StartAndClick(program);
     EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"卸载.exe")); }, 30000));
     Sleep(2000);
@@ -434,29 +576,31 @@ TEST_F(InstallFlow, AFullOrReadOnlyDriveInstallsNothing) {
             GTEST_SKIP() << "no small drives: run through tests/support/small-drives-run as root";
         std::wstring folder = std::wstring(drive) + L"\\zorv";
         size_t requestsBefore = server_.RequestsFor("/zorv.exe").size();
-        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), UrlOption());
+        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
         ASSERT_TRUE(program.started());
         HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
         ASSERT_NE(main, nullptr);
-        HWND options = TopLevelOfSize(program.id(), 1365, 250), status = TopLevelOfSize(program.id(), 1365, 66);
+        HWND options = TopLevelOfSize(program.id(), layout::kOptionsWidth, layout::kOptionsHeight);
+        HWND status = TopLevelOfSize(program.id(), layout::kStatusWidth, layout::kStatusHeight);
         ASSERT_TRUE(options && status);
         Sleep(500);
-        ClickAt(main, 64 + 41, 848 + 16);  // OptionsLink
+        layout::Click(main, layout::kOptionsLink);
         ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000));
-        HWND edit = ControlAt(options, 44, 78, 42);
+        HWND edit = ControlAt(options, layout::kFolderBoxLeft, layout::kFolderBoxTop, layout::kFolderBoxHeight);
         ASSERT_NE(edit, nullptr);
         std::wstring typed = std::wstring(drive) + L"\\";
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
-        ClickAt(options, 1112 + 131, 142 + 52);  // ConfirmButton
+        layout::Click(options, layout::kConfirmButton);
         // Both attempts fail: on the full drive after part of the body, on the
         // read-only one when the file is to be made, once the length came.
-        HWND text = ControlAt(status, 183, 18, 32);
+        HWND text = ControlAt(status, layout::kStatusTextLeft, layout::kStatusTextTop, layout::kStatusTextHeight);
         ASSERT_NE(text, nullptr);
         EXPECT_TRUE(WaitUntil([&] { return WindowText(text) == L"获取下载文件失败，请尝试重启软件解决问题"; }, 40000))
             << Narrow(WindowText(text));
         EXPECT_EQ(server_.RequestsFor("/zorv.exe").size() - requestsBefore, 2u) << "one request per attempt";
         // Past the animation's shortcut step, whose links go again.
-        Sleep(20000);
+        ASSERT_TRUE(WaitForLog("what the install made is taken back", kInstallMs)) << LogText();
+        DeleteFileW(LogPath().c_str());
         EXPECT_TRUE(program.Running());
         for (const wchar_t* name : {L"zorv.exe", L"卸载.exe", L"Uninstall.bat", L"卸载说明.txt"})
             EXPECT_FALSE(Exists(folder + L"\\" + name)) << Narrow(name);

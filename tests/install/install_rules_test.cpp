@@ -91,13 +91,6 @@ TEST(ExtractAllBetween, IgnoringCaseFoldsSingleByteLettersOnly) {
     EXPECT_EQ(ExtractAllBetween("\\" + kTrailBackslashChar + "\\", "\\", "\\"), (Texts{kTrailBackslashChar}));
 }
 
-TEST(DirectoryOf, EndsAtTheLastRealBackslash) {
-    EXPECT_EQ(DirectoryOf("C:\\Program Files (x86)\\zorv\\zorv.exe"), "C:\\Program Files (x86)\\zorv\\");
-    EXPECT_EQ(DirectoryOf("D:\\zorv\\\\zorv.exe"), "D:\\zorv\\\\");
-    EXPECT_EQ(DirectoryOf("D:\\" + kTrailBackslashChar + "x"), "D:\\");
-    EXPECT_EQ(DirectoryOf("D:/zorv/zorv.exe"), "");
-}
-
 TEST(DownloadProgress, PercentRoundsHalfUpAfterTheSmallNudge) {
     EXPECT_EQ(ProgressPercentText(1, 8), "13");    // 12.5
     EXPECT_EQ(ProgressPercentText(29, 200), "15");  // 14.499999999999998 in double
@@ -119,41 +112,6 @@ TEST(DownloadProgress, CompleteOnlyWithAKnownLengthFullyReceived) {
     EXPECT_FALSE(IsDownloadComplete(1233, 1234));
     EXPECT_FALSE(IsDownloadComplete(0, 0));
     EXPECT_TRUE(IsDownloadComplete(int64_t{5} << 32, int64_t{5} << 32));
-}
-
-TEST(ProductFolder, LastComponentMustBeTheShortName) {
-    EXPECT_TRUE(IsProductFolder("C:\\Program Files (x86)\\zorv"));
-    EXPECT_TRUE(IsProductFolder("D:/Games/zorv"));
-    EXPECT_FALSE(IsProductFolder("D:\\myzorv"));
-    EXPECT_FALSE(IsProductFolder("D:\\Zorv"));
-    EXPECT_FALSE(IsProductFolder("zorv"));
-    EXPECT_FALSE(IsProductFolder("D:\\zorv\\"));
-    EXPECT_FALSE(IsProductFolder(""));
-    // The 5C trail byte of 誠 is no separator: the last component is 誠zorv.
-    EXPECT_FALSE(IsProductFolder("D:\\" + kTrailBackslashChar + "zorv"));
-}
-
-TEST(StatusCountdown, CounterShowsSecondsWithOneDecimal) {
-    EXPECT_EQ(CountdownText(250), "2.5");
-    EXPECT_EQ(CountdownText(10000), "100.0");
-    EXPECT_EQ(CountdownText(9999), "100.0");
-    EXPECT_EQ(CountdownText(9994), "99.9");
-    EXPECT_EQ(CountdownText(15), "0.2");
-    EXPECT_EQ(CountdownText(5), "0.1");
-    EXPECT_EQ(CountdownText(0), "0.0");
-    EXPECT_EQ(CountdownText(-2), "0.0");
-}
-
-TEST(StatusCountdown, FadesOverTheLastOnePointEightSeconds) {
-    EXPECT_EQ(FadeOpacity(181), 255);
-    EXPECT_EQ(FadeOpacity(180), 255);
-    EXPECT_EQ(FadeOpacity(179), 254);
-    EXPECT_EQ(FadeOpacity(0), 75);
-    EXPECT_EQ(FadeOpacity(-2), 73);
-    EXPECT_EQ(FadeOpacity(-1000), 0);
-    EXPECT_EQ(CountdownStepFor(181, 1), 1);
-    EXPECT_EQ(CountdownStepFor(180, 1), 3);
-    EXPECT_EQ(CountdownStepFor(5000, 3), 3);  // a new message in the fade keeps the fast step
 }
 
 TEST(PanelAnimation, EasingApproachesFromOneSideAndTheLastWriteIsExact) {
@@ -207,12 +165,17 @@ TEST(CommandLine, ArgumentsAfterTheProgramPath) {
     EXPECT_EQ(ArgumentsOf("\"C:\\a b\\setup.exe\" x"), "x");
 }
 
-TEST(CommandLine, QuietUninstallIsTheSlashSOptionAlone) {
+TEST(CommandLine, QuietUninstallIsTheSlashSOptionWithAtMostALog) {
     EXPECT_TRUE(IsQuietUninstall("\"C:\\Program Files (x86)\\zorv\\卸载.exe\" /S"));
     EXPECT_TRUE(IsQuietUninstall("卸载.exe /s "));
     EXPECT_TRUE(IsQuietUninstall("卸载.exe \"/S\""));
     EXPECT_FALSE(IsQuietUninstall("\"C:\\Program Files (x86)\\zorv\\卸载.exe\""));
     EXPECT_FALSE(IsQuietUninstall("卸载.exe /S /S"));
+    EXPECT_FALSE(IsQuietUninstall("卸载.exe /S /X"));
+    // A log may be asked for beside it, before or after.
+    EXPECT_TRUE(IsQuietUninstall("卸载.exe /S \"/LOG=C:\\Logs\\u.log\""));
+    EXPECT_TRUE(IsQuietUninstall("卸载.exe /log=u.log /s"));
+    EXPECT_FALSE(IsQuietUninstall("卸载.exe /LOG=u.log"));
     // The program path itself is no argument, even when it looks like one.
     EXPECT_FALSE(IsQuietUninstall("/S"));
 }
@@ -230,6 +193,14 @@ TEST(CommandLine, ProductUrlOption) {
     EXPECT_EQ(ProductUrlFromCommandLine("/URL=http://m.test/z.exe"), "");
     // The option must be the whole argument's start, not a part of it.
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe x/URL=http://m.test/z.exe"), "");
+}
+
+TEST(CommandLine, LogFileKeepsEveryCharacterOfItsPath) {
+    EXPECT_EQ(LogFileFromCommandLine(L"setup.exe /S \"/LOG=C:\\Users\\\u0141ukasz\\\uB2E4\uC6B4\uB85C\uB4DC\\setup.log\""),
+              L"C:\\Users\\\u0141ukasz\\\uB2E4\uC6B4\uB85C\uB4DC\\setup.log");
+    EXPECT_EQ(LogFileFromCommandLine(L"setup.exe /log=\"D:\\a b\\x.log\" /S"), L"D:\\a b\\x.log");
+    EXPECT_EQ(LogFileFromCommandLine(L"setup.exe /S"), L"");
+    EXPECT_EQ(LogFileFromCommandLine(L"/LOG=x.log"), L"");
 }
 
 }  // namespace

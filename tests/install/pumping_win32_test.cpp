@@ -9,17 +9,17 @@
 #include <cstdio>
 #include <thread>
 
-#include "install/install_win32.h"
+#include "ui/waits_win32.h"
 #include "runtime/commands_win32.h"
 #include "ui/form_ids.h"
 #include "ui/form_template_resource_win32.h"
 #include "ui/window_commands_win32.h"
 #include "ui/window_win32.h"
 
-namespace zorv::install {
+namespace zorv::ui {
 namespace {
 
-namespace ids = ui::ids;
+
 
 double ThreadCpuSeconds() {
     FILETIME created, ended, kernel, user;
@@ -72,14 +72,14 @@ bool HaveDisplay() { return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0;
 // in a tight loop by a worker while the UI thread stops and joins it.
 TEST(PumpingWait, TheUiThreadWaitingForAWriterKeepsItsWritesGoing) {
     if (!HaveDisplay()) GTEST_SKIP() << "needs a display (run under scripts/with-xvfb)";
-    ui::SetFormTemplate(&ui::LoadFormTemplateFromResource());
-    ASSERT_TRUE(ui::LoadWindow(ids::StatusBar));
+    SetFormTemplate(&LoadFormTemplateFromResource());
+    ASSERT_TRUE(LoadWindow(ids::StatusBar));
     for (int round = 0; round < 30; ++round) {
         std::atomic<bool> stop{false};
         std::atomic<int> writes{0};
         std::thread writer([&] {
             while (!stop.load()) {
-                ui::WriteProperty(ids::StatusBar, ids::StatusSpinner, ids::prop::Width, writes.load() % 500);
+                WriteProperty(ids::StatusBar, ids::StatusSpinner, ids::prop::Width, writes.load() % 500);
                 ++writes;
             }
         });
@@ -92,8 +92,8 @@ TEST(PumpingWait, TheUiThreadWaitingForAWriterKeepsItsWritesGoing) {
         });
         EXPECT_GE(writes.load(), 20);
     }
-    ui::DestroyAllWindows();
+    DestroyAllWindows();
 }
 
 }  // namespace
-}  // namespace zorv::install
+}  // namespace zorv::ui

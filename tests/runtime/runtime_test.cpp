@@ -25,5 +25,13 @@ TEST(SplitProgramPath, BackslashTrailBytesDoNotSplit) {
     EXPECT_EQ(path.fileName, name);
 }
 
+TEST(WindowsVersionValue, MajorInTheHighByteMinorInTheLow) {
+    EXPECT_EQ(ComposeWindowsVersion(6, 1), 0x0601);
+    EXPECT_EQ(ComposeWindowsVersion(10, 0), 0x0A00);
+    EXPECT_EQ(ComposeWindowsVersion(5, 1), 0x0501);
+    // Each part is cut to one byte, so a large minor cannot spill into major.
+    EXPECT_EQ(ComposeWindowsVersion(0x106, 0x1FF), 0x06FF);
+}
+
 }  // namespace
 }  // namespace zorv

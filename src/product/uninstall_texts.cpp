@@ -1,8 +1,8 @@
-#include "uninstall/uninstall_texts.h"
+#include "product/uninstall_texts.h"
 
 #include <string>
 
-namespace zorv::uninstall {
+namespace zorv::product {
 namespace {
 
 // The texts are kept here line for line as they appear in the files, one
@@ -199,4 +199,4 @@ std::string_view UninstallInstructionsText() {
     return text;
 }
 
-}  // namespace zorv::uninstall
+}  // namespace zorv::product

@@ -1,29 +1,16 @@
-#include "install/globals.h"
+#include "install/install_state.h"
 
 #include <gtest/gtest.h>
 
 namespace zorv::install {
 namespace {
 
-TEST(ProgramGlobalsStart, EveryGlobalHoldsItsStartValue) {
-    InitGlobals();
-    ProgramGlobals& g = Globals();
-    ASSERT_TRUE(GlobalsCreated());
-    ASSERT_NE(g.TheDownload, nullptr);
-    EXPECT_EQ(GetDownloadedLength(*g.TheDownload), 0);  // idle: no task
-    EXPECT_TRUE(g.ResumeBuffer.empty());
-    EXPECT_EQ(g.InstallUiBusy.load(), 0);
-    EXPECT_TRUE(g.ProductFileName.empty());
-    EXPECT_EQ(g.CountdownStep.load(), 0);
-    EXPECT_EQ(g.FileLength.Get(), 0);
-    EXPECT_EQ(g.RetriedOnce.load(), 0);
-    EXPECT_EQ(g.ProductUrl, kBuiltInProductUrl);
-    ReleaseGlobals();
-}
-
 TEST(ProgramGlobalsStart, TaskDefaultsHoldTheTwentyStartUpValues) {
     InitGlobals();
-    const TaskParam& p = *Globals().TaskDefaults;
+    ASSERT_TRUE(GlobalsCreated());
+    ASSERT_NE(ProductDownload().TheDownload, nullptr);
+    EXPECT_EQ(GetDownloadedLength(*ProductDownload().TheDownload), 0);  // idle: no task
+    const TaskParam& p = *ProductDownload().TaskDefaults;
     EXPECT_EQ(p.Flags, 1);
     EXPECT_EQ(p.Url, "");
     EXPECT_EQ(p.TargetPath, "");
@@ -50,13 +37,11 @@ TEST(ProgramGlobalsStart, TaskDefaultsHoldTheTwentyStartUpValues) {
 
 TEST(ProgramGlobalsStart, ASecondStartResetsWhatTheProgramChanged) {
     InitGlobals();
-    ProgramGlobals& g = Globals();
+    ProductDownloadState& g = ProductDownload();
     g.TaskDefaults->Flags = 0x1000;
     g.TaskDefaults->StopWaitMs = 15000;
-    g.FileLength.Exchange(1234);
-    g.InstallUiBusy.store(1);
     g.ResumeBuffer = "resume";
-    g.ProductUrl = "http://elsewhere/zorv.exe";
+    Settings().ProductUrl = "http://elsewhere/zorv.exe";
     ReleaseGlobals();
     EXPECT_FALSE(GlobalsCreated());
     EXPECT_EQ(g.TaskDefaults, nullptr);
@@ -65,9 +50,7 @@ TEST(ProgramGlobalsStart, ASecondStartResetsWhatTheProgramChanged) {
     InitGlobals();
     EXPECT_EQ(g.TaskDefaults->Flags, 1);
     EXPECT_EQ(g.TaskDefaults->StopWaitMs, 1000);
-    EXPECT_EQ(g.FileLength.Get(), 0);
-    EXPECT_EQ(g.InstallUiBusy.load(), 0);
-    EXPECT_EQ(g.ProductUrl, kBuiltInProductUrl);
+    EXPECT_EQ(Settings().ProductUrl, kBuiltInProductUrl);
     ReleaseGlobals();
 }
 

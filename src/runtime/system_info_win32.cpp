@@ -1,10 +1,9 @@
 #include <windows.h>
 
-#include "app/app_win32.h"
-#include "install/globals.h"
-#include "runtime/codepage_win32.h"
+#include "runtime/commands_win32.h"
+#include "runtime/runtime.h"
 
-namespace zorv::app {
+namespace zorv {
 
 OsVersion ReadPebVersion() {
     // The OS version fields follow the documented part of the block; their
@@ -29,11 +28,12 @@ OsVersion ReadPebVersion() {
     return version;
 }
 
-void InitSystemInfo() {
-    ProgramGlobals& g = Globals();
-    g.TextCodePage = static_cast<int32_t>(kTextCodePage);
-    OsVersion version = ReadPebVersion();
-    g.WindowsVersion = ComposeWindowsVersion(version.major, version.minor);
+int32_t RunningWindowsVersion() {
+    static const int32_t version = [] {
+        OsVersion read = ReadPebVersion();
+        return ComposeWindowsVersion(read.major, read.minor);
+    }();
+    return version;
 }
 
-}  // namespace zorv::app
+}  // namespace zorv

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_win32.h"
-#include "install/globals.h"
+#include "runtime/commands_win32.h"
 
-namespace zorv::app {
+namespace zorv {
 namespace {
 
 TEST(SystemInfo, EnvironmentBlockGivesThePrefixVersion) {
@@ -21,15 +20,8 @@ TEST(SystemInfo, EnvironmentBlockGivesThePrefixVersion) {
 #pragma GCC diagnostic pop
     EXPECT_EQ(version.major, reported.dwMajorVersion);
     EXPECT_EQ(version.minor, reported.dwMinorVersion);
-}
-
-TEST(SystemInfo, InitSystemInfoRecordsCodePageAndVersion) {
-    InitGlobals();
-    InitSystemInfo();
-    EXPECT_EQ(Globals().TextCodePage, 936);
-    EXPECT_EQ(Globals().WindowsVersion, 0x0601);
-    ReleaseGlobals();
+    EXPECT_EQ(RunningWindowsVersion(), 0x0601);
 }
 
 }  // namespace
-}  // namespace zorv::app
+}  // namespace zorv

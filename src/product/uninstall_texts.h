@@ -6,7 +6,7 @@
 // mark, no terminating zero, indentation made of blanks.
 #include <string_view>
 
-namespace zorv::uninstall {
+namespace zorv::product {
 
 inline constexpr char kUninstallScriptName[] = "Uninstall.bat";
 inline constexpr char kUninstallInstructionsName[] = "卸载说明.txt";
@@ -16,4 +16,4 @@ std::string_view UninstallScriptText();
 // "卸载说明.txt": 16 lines, the last one a row of equals signs.
 std::string_view UninstallInstructionsText();
 
-}  // namespace zorv::uninstall
+}  // namespace zorv::product

@@ -1,4 +1,4 @@
-#include "uninstall/uninstall_texts.h"
+#include "product/uninstall_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zorv::uninstall {
+namespace zorv::product {
 namespace {
 
 // Expected bytes are written as hex so that they do not go through the
@@ -102,4 +102,4 @@ TEST(UninstallFiles, NamesAreGbk) {
 }
 
 }  // namespace
-}  // namespace zorv::uninstall
+}  // namespace zorv::product

@@ -1,0 +1,231 @@
+// The install sequence: one worker runs the steps of one plan in order and
+// acts on each step's result.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "download/download.h"
+#include "install/install_rules.h"
+#include "install/install_state.h"
+#include "install/install_steps_win32.h"
+#include "install/install_win32.h"
+#include "product/product_files.h"
+#include "product/uninstall_texts.h"
+#include "product/uninstall_files_win32.h"
+#include "runtime/codepage_win32.h"
+#include "runtime/commands_win32.h"
+#include "runtime/setup_log.h"
+#include "runtime/setup_log_win32.h"
+#include "runtime/unique_handle_win32.h"
+#include "ui/form_ids.h"
+#include "ui/status_strip_win32.h"
+#include "ui/waits_win32.h"
+#include "ui/window_commands_win32.h"
+
+namespace zorv::install {
+
+namespace ids = ui::ids;
+
+namespace {
+
+// How long the older installation's script may take before what is left
+// of it is ended.
+constexpr uint32_t kOldScriptWaitMs = 10000;
+constexpr uint32_t kInstallingPauseMs = 1000;
+constexpr uint32_t kStartedPauseMs = 1000;
+constexpr int kFailureSeconds = 10;
+
+constexpr char kDownloadFailed[] = "获取下载文件失败，请尝试重启软件解决问题";
+constexpr char kFilesFailed[] = "安装失败，无法写入安装目录中的文件，请检查安装目录后重试";
+constexpr char kLinksFailed[] = "安装失败，无法创建快捷方式";
+constexpr char kRegistrationFailed[] = "安装失败，无法写入系统的卸载信息";
+constexpr char kStartFailed[] = "安装完成，但软件未能启动，请从桌面或开始菜单启动";
+
+// A find-first-file search on the exact path: an entry of the wanted kind.
+bool EntryExists(std::string_view path, bool directory) {
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirstFileW(WideFromGbk(path).c_str(), &found));
+    if (!search) return false;
+    return ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == directory;
+}
+
+// Creates every missing folder along the path (the last component only when
+// a backslash follows it).
+void CreateFolderPath(std::string_view path) {
+    for (const std::string& folder : FolderPathSteps(path))
+        if (!EntryExists(folder, true)) MakeDirectory(folder);
+}
+
+uint32_t CopyInstallerTo(const std::string& target) {
+    if (CopyFileW(OwnProgramPathWide().c_str(), WideFromGbk(target).c_str(), FALSE)) return 0;
+    return GetLastError();
+}
+
+// A file written for the install, logged with its result.
+bool Written(std::string_view path, uint32_t error) {
+    LogResult("write " + std::string(path), error);
+    return error == 0;
+}
+
+void OpenFolderWindow(const std::string& folder) { ShellRun(kShellExplore, folder); }
+
+// The older installation's own script run and waited for, then the folder
+// deleted; false when the product file is still there afterwards (the user
+// is told and shown the folder).
+bool RemoveOldVersion(const InstallPlan& plan) {
+    Log("older version found: " + plan.productPath);
+    ui::ShowStatus("正在卸载旧版本文件", ui::kStatusNotice, 100);
+    LogResult("write its uninstall script", product::WriteUninstallScript(plan.folder));
+    // The script ends with waits of its own and a late fallback removal of
+    // its folder: it must be over before the folder is made again.
+    uint32_t error = 0;
+    if (auto script = product::StartUninstallScript(plan.folder, product::kEndWithInstaller, &error)) {
+        bool ended = ui::WaitPumping(script->process.get(), kOldScriptWaitMs);
+        Log(ended ? "its uninstall script ended" : "its uninstall script ended by the installer after 10 s");
+        script->End();
+    } else {
+        LogResult("start its uninstall script", error);
+    }
+    RemoveDirectoryTree(plan.folder);
+    if (!EntryExists(plan.productPath, false)) {
+        Log("older version removed");
+        return true;
+    }
+    Log("older version could not be removed: " + plan.productPath + " is still there");
+    CopyInstallerTo(plan.uninstallerPath);
+    ui::ShowStatus("卸载失败，已经为你打开安装程序目录，请运行卸载.exe", ui::kStatusNotice, 10);
+    OpenFolderWindow(plan.folder);
+    return false;
+}
+
+// The files this install wrote into the folder, taken back when it fails.
+class WrittenFiles {
+public:
+    void Add(std::string path) { paths_.push_back(std::move(path)); }
+    void RemoveAll() {
+        for (const std::string& path : paths_) DeleteFileW(WideFromGbk(path).c_str());
+        paths_.clear();
+    }
+
+private:
+    std::vector<std::string> paths_;
+};
+
+// The uninstall files and the uninstaller; false at the first that could
+// not be written.
+bool WriteUninstallFiles(const InstallPlan& plan, WrittenFiles& written) {
+    std::string script = product::FileInFolder(plan.folder, product::kUninstallScriptName);
+    if (!Written(script, product::WriteUninstallScript(plan.folder))) return false;
+    written.Add(script);
+    std::string instructions = product::FileInFolder(plan.folder, product::kUninstallInstructionsName);
+    if (!Written(instructions, product::WriteUninstallInstructions(plan.folder))) return false;
+    written.Add(instructions);
+    if (!Written(plan.uninstallerPath, CopyInstallerTo(plan.uninstallerPath))) return false;
+    written.Add(plan.uninstallerPath);
+    return true;
+}
+
+void StopDownloadKeepingResume() {
+    ProductDownloadState& d = ProductDownload();
+    std::lock_guard lock(d.Lock);
+    if (d.TheDownload) StopTaskKeepResume(*d.TheDownload, d.ResumeBuffer);
+}
+
+// Nothing of the install left that looks installed: the links once the
+// shortcut step has run, the entry, the files it wrote.
+void TakeBackInstall(WrittenFiles& written) {
+    StopDownloadKeepingResume();
+    RemoveMadeLinks(WaitForShortcutStep());
+    RemoveUninstallRegistration();
+    written.RemoveAll();
+    Log("what the install made is taken back; the installer stays open");
+}
+
+// A step failed: its message, and the install taken back.
+void FailInstall(std::string_view message, WrittenFiles& written) {
+    Log("install failed: " + std::string(message));
+    ui::ShowStatus(message, ui::kStatusFailure, kFailureSeconds);
+    TakeBackInstall(written);
+}
+
+void LogDownload(const DownloadOutcome& outcome, AfterDownload next) {
+    if (!outcome.started) Log("download could not be started");
+    else Log("download ended: " + std::to_string(outcome.received) + " bytes of " +
+             (outcome.fileLength > 0 ? std::to_string(outcome.fileLength) : std::string("an unknown length")));
+    switch (next) {
+        case AfterDownload::Install: Log("download complete"); break;
+        case AfterDownload::Retry: Log("download incomplete: trying once more"); break;
+        case AfterDownload::Fail: Log("download incomplete after the last attempt"); break;
+        case AfterDownload::Stop: Log("download stopped: the program is ending"); break;
+    }
+}
+
+// The older version removed and the product downloaded, once more when
+// something is missing; false when the install goes no further.
+bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
+    for (;;) {
+        BeginNextAttempt(plan);
+        Log("attempt " + std::to_string(plan.attempt) + ", install folder " + plan.folder);
+        ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, plan.folder);
+        CreateFolderPath(plan.folder);
+        if (EntryExists(plan.productPath, false)) {
+            if (!RemoveOldVersion(plan)) {
+                TakeBackInstall(written);
+                return false;
+            }
+            // The removal took the folder with it; the download needs it back.
+            CreateFolderPath(plan.folder);
+        }
+        ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
+        Log("download " + LoggableUrl(plan.productUrl) + " to " + plan.productPath);
+        DownloadOutcome outcome = DownloadProduct(plan);
+        AfterDownload next = JudgeDownload(outcome, plan.attempt);
+        LogDownload(outcome, next);
+        if (next == AfterDownload::Stop) return false;
+        if (next == AfterDownload::Install) {
+            written.Add(plan.productPath);
+            return true;
+        }
+        DeleteFileW(WideFromGbk(plan.productPath).c_str());
+        if (next == AfterDownload::Fail) {
+            FailInstall(kDownloadFailed, written);
+            return false;
+        }
+    }
+}
+
+// The product started as the message says so; the message stays up for a
+// second while it comes up.
+void StartProduct(const InstallPlan& plan) {
+    ui::ShowStatus("安装成功，启动软件", ui::kStatusSuccess, 100);
+    int started = ShellRun(kShellOpen, plan.productPath);
+    LogResult("start " + plan.productPath, started > 32 ? 0 : uint32_t(started));
+    if (started > 32) {
+        ui::PumpingWait(kStartedPauseMs);
+        return;
+    }
+    // Installed and registered all the same: only the start is missing.
+    ui::ShowStatus(kStartFailed, ui::kStatusFailure, kFailureSeconds);
+    ui::PumpingWait(kFailureSeconds * 1000);
+}
+
+}  // namespace
+
+void RunInstall(InstallPlan plan) {
+    WrittenFiles written;
+    if (!FetchProduct(plan, written)) return;
+    ui::ShowStatus("正在安装文件", ui::kStatusWorking, 100);
+    ui::PumpingWait(kInstallingPauseMs);
+    if (!WriteUninstallFiles(plan, written)) return FailInstall(kFilesFailed, written);
+    if (WaitForShortcutStep().failed) return FailInstall(kLinksFailed, written);
+    if (RegisterUninstall(plan) != 0) return FailInstall(kRegistrationFailed, written);
+    Log("installed");
+    StartProduct(plan);
+    QuitProgram();
+}
+
+}  // namespace zorv::install

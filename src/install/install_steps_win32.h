@@ -1,0 +1,35 @@
+#pragma once
+// The steps the install sequence is made of, each with its result.  Worker
+// threads unless said otherwise; texts are GBK.
+#include <windows.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "install/install_plan.h"
+
+namespace zorv::install {
+
+// Downloads the product into the plan's product path and waits for the
+// task's end, dispatching the thread's messages meanwhile.
+DownloadOutcome DownloadProduct(const InstallPlan& plan);
+
+// What the shortcut step did: the links it made and, for a ticked link it
+// could not make, the failure.
+struct ShortcutOutcome {
+    bool desktopMade = false;
+    bool startMenuMade = false;
+    bool failed = false;
+};
+// Waits until the shortcut step has run, dispatching the thread's messages.
+ShortcutOutcome WaitForShortcutStep();
+// Deletes the links the shortcut step made.
+void RemoveMadeLinks(const ShortcutOutcome& made);
+
+// The product's entry in the system's list of installed programs; 0, or
+// the system's error code of the first value that could not be written.
+uint32_t RegisterUninstall(const InstallPlan& plan);
+// Deletes that entry again.
+void RemoveUninstallRegistration();
+
+}  // namespace zorv::install

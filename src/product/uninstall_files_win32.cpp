@@ -1,0 +1,108 @@
+#include "product/uninstall_files_win32.h"
+
+#include <span>
+#include <string>
+
+#include "product/product_files.h"
+#include "product/uninstall_texts.h"
+#include "runtime/codepage_win32.h"
+#include "runtime/commands_win32.h"
+
+namespace zorv::product {
+namespace {
+
+uint32_t WriteText(std::string_view path, std::string_view text) {
+    SetLastError(ERROR_SUCCESS);
+    if (WriteBytesToFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()))) return 0;
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
+}
+
+std::wstring SystemFolder() {
+    wchar_t buffer[MAX_PATH];
+    UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+// The interpreter by its full path, so that no cmd.exe elsewhere is taken;
+// /d leaves out the AutoRun commands of the registry, and /s with the outer
+// quotes keeps the script's own quotes whatever its path holds (a "(x86)"
+// would otherwise make the interpreter strip them).
+std::wstring ScriptCommandLine(const std::wstring& interpreter, std::string_view script) {
+    return L"\"" + interpreter + L"\" /d /s /c \"\"" + WideFromGbk(script) + L"\"\"";
+}
+
+std::string ScriptWorkingFolder(std::string_view folder) {
+    std::string parent = DirectoryOf(WithoutTrailingSeparators(folder));
+    return parent.empty() ? GetSpecialFolder(kTempFolder) : parent;
+}
+
+// A job whose last handle's closing ends every process in it.
+UniqueHandle NewEndingJob() {
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        job.reset();
+    return job;
+}
+
+}  // namespace
+
+uint32_t WriteUninstallScript(std::string_view folder) {
+    return WriteText(FileInFolder(folder, kUninstallScriptName), UninstallScriptText());
+}
+
+uint32_t WriteUninstallInstructions(std::string_view folder) {
+    return WriteText(FileInFolder(folder, kUninstallInstructionsName), UninstallInstructionsText());
+}
+
+bool StartedScript::Resume() {
+    if (!thread) return bool(process);
+    bool resumed = ResumeThread(thread.get()) != DWORD(-1);
+    thread.reset();
+    return resumed;
+}
+
+void StartedScript::End() {
+    if (job) TerminateJobObject(job.get(), 1);
+    job.reset();
+}
+
+std::optional<StartedScript> StartUninstallScript(std::string_view folder, unsigned options, uint32_t* error) {
+    auto fail = [error](DWORD code) -> std::optional<StartedScript> {
+        if (error) *error = code;
+        return std::nullopt;
+    };
+    std::wstring system = SystemFolder();
+    if (system.empty()) return fail(GetLastError());
+    std::wstring commandLine = ScriptCommandLine(system + L"\\cmd.exe", FileInFolder(folder, kUninstallScriptName));
+    std::wstring directory = WideFromGbk(ScriptWorkingFolder(folder));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started{};
+    // Suspended in any case: a contained script joins its job before it runs.
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                        nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &started))
+        return fail(GetLastError());
+    StartedScript script;
+    script.process.reset(started.hProcess);
+    script.thread.reset(started.hThread);
+    if (options & kEndWithInstaller) {
+        // Where the installer already runs in a job that allows no other
+        // (Windows 7), the script runs uncontained and is only waited for.
+        UniqueHandle job = NewEndingJob();
+        if (job && AssignProcessToJobObject(job.get(), script.process.get())) script.job = std::move(job);
+    }
+    if (!(options & kStartSuspended) && !script.Resume()) {
+        DWORD code = GetLastError();
+        TerminateProcess(script.process.get(), 1);
+        return fail(code);
+    }
+    return script;
+}
+
+}  // namespace zorv::product
