@@ -1,5 +1,6 @@
 #include "runtime/system_library_win32.h"
 
+#include <cwchar>
 #include <string>
 
 namespace zorv {
@@ -30,10 +31,16 @@ std::wstring SystemFolderPath(const wchar_t* name) {
 HMODULE LoadSystemLibrary(const wchar_t* name) {
     // The search flags exist where SetDefaultDllDirectories does; elsewhere
     // LoadLibraryExW refuses them with ERROR_INVALID_PARAMETER.
-    if (SetDefaultDllDirectoriesEntry()) {
-        if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+    return LoadSystemLibrary(name, SetDefaultDllDirectoriesEntry() ? SystemFolderRoute::kSearchFlag
+                                                                   : SystemFolderRoute::kFullPath);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* name, SystemFolderRoute route) {
+    if (name == nullptr || *name == L'\0' || std::wcspbrk(name, L"\\/:") != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (route == SystemFolderRoute::kSearchFlag) return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     std::wstring path = SystemFolderPath(name);
     if (path.empty()) return nullptr;
     // With a full path the loader looks nowhere else; the altered search

@@ -8,10 +8,18 @@
 namespace zorv {
 
 // The system DLL of that file name ("version.dll"), loaded from System32
-// only; null when it cannot be loaded.  Systems without the search flags
-// (Windows 7 before its 2011 loader update) load it by its full System32
-// path instead.  The module stays loaded for the rest of the process.
+// only; null when it cannot be loaded or when name is not a bare file name
+// (a path would name a folder of the caller's choosing).  Systems without
+// the search flags (Windows 7 before its 2011 loader update) load it by its
+// full System32 path instead.  The module stays loaded for the rest of the
+// process.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+
+// How System32 is named to the loader; LoadSystemLibrary takes the first
+// where the system knows the search flags, the second elsewhere.  Both are
+// open to the tests, which run where the flags exist.
+enum class SystemFolderRoute { kSearchFlag, kFullPath };
+HMODULE LoadSystemLibrary(const wchar_t* name, SystemFolderRoute route);
 
 // An exported function of a system DLL, or null.
 template <typename Function>
