@@ -49,15 +49,17 @@ function(zorv_module name)
 endfunction()
 
 # zorv_test(<name> [CONCURRENCY] [SERIAL] [TIMEOUT <s>] [PATTERN <globs>...]
-#           [SOURCES <files>...] [EXTRA <support sources>...] LIBS <libs>...)
+#           [SOURCES <files>...] [EXTRA <support sources>...] LIBS <libs>...
+#           [PROPERTIES <name> <value>...])
 # Builds the test files matching PATTERN (default *_test.cpp) in the current
 # directory into one GoogleTest executable test_<name>: *_win32_test.cpp only
 # in the Windows build, *_posix_test.cpp only in the native one.  EXTRA adds
-# helper sources that are not tests.
+# helper sources that are not tests.  PROPERTIES go on every test found (a
+# fixture the tests need, their environment); each value is one word.
 # CONCURRENCY marks tests that the ThreadSanitizer preset builds; that preset
 # builds nothing else.
 function(zorv_test name)
-  cmake_parse_arguments(ARG "CONCURRENCY;SERIAL" "TIMEOUT" "LIBS;SOURCES;PATTERN;EXTRA" ${ARGN})
+  cmake_parse_arguments(ARG "CONCURRENCY;SERIAL" "TIMEOUT" "LIBS;SOURCES;PATTERN;EXTRA;PROPERTIES" ${ARGN})
   if(ZORV_TSAN AND NOT ARG_CONCURRENCY)
     return()
   endif()
@@ -95,6 +97,7 @@ function(zorv_test name)
     # Tests that must not overlap any other test (e.g. single-instance programs).
     list(APPEND properties RUN_SERIAL TRUE)
   endif()
+  list(APPEND properties ${ARG_PROPERTIES})
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
