@@ -206,6 +206,12 @@ TEST_F(Tls, RefusesACertificateForAnotherName) {
     Client client = Open(TheServers().Port("wronghost"), "localhost");
     EXPECT_FALSE(client.session.Open());
     ExpectRefused(client.outcome, kErrTlsCertificate, CertificateProblem::kWrongName, "的证书不是颁发给该服务器名称的");
+    // An address is checked against the certificate's addresses: the good
+    // certificate names 127.0.0.1, not this one.
+    Client address = Open(TheServers().Port("good"), "127.0.0.2");
+    EXPECT_FALSE(address.session.Open());
+    EXPECT_EQ(address.outcome.code, kErrTlsCertificate) << address.outcome.detail;
+    EXPECT_EQ(address.outcome.certificate, CertificateProblem::kWrongName);
 }
 
 TEST_F(Tls, RefusesAnExpiredCertificate) {
