@@ -27,6 +27,7 @@
 #include "download/url.h"
 #include "runtime/codepage_win32.h"
 #include "runtime/system_library_win32.h"
+#include "runtime/unique_handle_win32.h"
 
 namespace zorv::download {
 namespace {
@@ -50,7 +51,8 @@ struct Schannel {
 };
 
 const Schannel& TheSchannel() {
-    static Schannel api;
+    // Never freed: no thread may find the DLLs gone while the process ends.
+    static Schannel& api = *new Schannel;
     static std::once_flag once;
     std::call_once(once, [] {
         api.secur32 = LoadSystemLibrary(L"secur32.dll");
@@ -121,8 +123,8 @@ CertificateProblem ProblemOfTrustStatus(DWORD status) {
 }
 
 // True when one of the certificate's subject alternative names is the
-// address.  The system's SSL policy compares names only on some versions of
-// Windows (and under Wine), so an address is compared here on every one.
+// address.  The system's SSL policy compares addresses on some versions of
+// Windows only (not at all under Wine), so they are compared here.
 bool NamesAddress(const Schannel& api, PCCERT_CONTEXT certificate, const std::string& dotted) {
     in_addr address{};
     if (inet_pton(AF_INET, dotted.c_str(), &address) != 1) return false;
@@ -143,6 +145,41 @@ bool NamesAddress(const Schannel& api, PCCERT_CONTEXT certificate, const std::st
     }
     LocalFree(names);
     return found;
+}
+
+// Owners of what crypt32 hands out, freed through the functions bound at
+// run time.
+struct CertificateTraits {
+    using Handle = PCCERT_CONTEXT;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle certificate) { TheSchannel().freeCertificate(certificate); }
+};
+using UniqueCertificate = UniqueResource<CertificateTraits>;
+struct ChainTraits {
+    using Handle = PCCERT_CHAIN_CONTEXT;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle chain) { TheSchannel().freeChain(chain); }
+};
+using UniqueChain = UniqueResource<ChainTraits>;
+
+// The chain for a server's certificate, with the machine's chain engine:
+// the installer runs elevated, and a root that a program of the user's
+// added to the user's own store must not vouch for what it downloads.  The
+// server's intermediates come in the certificate's own store.
+UniqueChain BuildChain(const Schannel& api, PCCERT_CONTEXT certificate) {
+    char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
+    LPSTR usages[] = {serverAuth};
+    CERT_CHAIN_PARA para{};
+    para.cbSize = sizeof para;
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (!api.getChain(HCCE_LOCAL_MACHINE, certificate, nullptr, certificate->hCertStore, &para,
+                      CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY, nullptr,
+                      &chain))
+        return UniqueChain();
+    return UniqueChain(chain);
 }
 
 // A failed InitializeSecurityContext as the engine's code.
@@ -184,6 +221,7 @@ private:
     TlsStep Finish();
     TlsStep CheckProtocol();
     TlsStep CheckCertificate();
+    TlsStep CheckChain(PCCERT_CHAIN_CONTEXT chain, bool address);
     TlsStep Decrypt();
     TlsStep ReceiveCipher();
     void QueueToken(SecBuffer& token);
@@ -220,7 +258,9 @@ private:
 TlsOutcome SchannelBackend::AcquireCredentials() {
     // SCH_CREDENTIALS (Windows 10 1809 and later) lets the system offer TLS
     // 1.3 as well; where it is unknown the older SCHANNEL_CRED asks for TLS
-    // 1.2.  Either way nothing below 1.2 is offered.
+    // 1.2.  Either way nothing below 1.2 is asked for (Wine 8 takes the
+    // newer form but ignores what it disables: CheckProtocol refuses what
+    // it then negotiates).
     TLS_PARAMETERS parameters{};
     parameters.grbitDisabledProtocols = kOldProtocols;
     SCH_CREDENTIALS current{};
@@ -259,8 +299,8 @@ TlsStep SchannelBackend::Handshake() {
     return Step(TlsIo::kDone);
 }
 
-// The ClientHello, with the host as the server name (Schannel sends no
-// name for an address).
+// The ClientHello, with the host as the target name: the server name sent,
+// and the key of Schannel's session cache.
 TlsStep SchannelBackend::Start() {
     SecBuffer token{0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc output{SECBUFFER_VERSION, 1, &token};
@@ -359,48 +399,32 @@ TlsStep SchannelBackend::CheckProtocol() {
 }
 
 TlsStep SchannelBackend::CheckCertificate() {
-    PCCERT_CONTEXT certificate = nullptr;
-    if (api_.sspi->QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK ||
-        certificate == nullptr)
+    PCCERT_CONTEXT received = nullptr;
+    if (api_.sspi->QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received) != SEC_E_OK ||
+        received == nullptr)
         return Failed(kErrTlsCertificate, "no server certificate", CertificateProblem::kOther);
-    struct CertificateOwner {
-        const Schannel& api;
-        PCCERT_CONTEXT certificate;
-        ~CertificateOwner() { api.freeCertificate(certificate); }
-    } certificateOwner{api_, certificate};
-
-    char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
-    LPSTR usages[] = {serverAuth};
-    CERT_CHAIN_PARA chainPara{};
-    chainPara.cbSize = sizeof chainPara;
-    chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-    chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
-    chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    // The machine's engine: the installer runs elevated, and a root that a
-    // program of the user's added to the user's own store must not vouch
-    // for what it downloads.  The server's intermediates come in the
-    // certificate's own store.
-    if (!api_.getChain(HCCE_LOCAL_MACHINE, certificate, nullptr, certificate->hCertStore, &chainPara,
-                       CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY, nullptr,
-                       &chain) ||
-        chain == nullptr)
+    UniqueCertificate certificate(received);
+    UniqueChain chain = BuildChain(api_, certificate.get());
+    if (!chain)
         return Failed(kErrTlsCertificate, FormatText("CertGetCertificateChain: %lu", GetLastError()),
                       CertificateProblem::kOther);
-    struct ChainOwner {
-        const Schannel& api;
-        PCCERT_CHAIN_CONTEXT chain;
-        ~ChainOwner() { api.freeChain(chain); }
-    } chainOwner{api_, chain};
+    // An address is compared with the certificate's addresses here, a name
+    // by the policy.
+    const bool address = IsDottedAddress(host_);
+    TlsStep checked = CheckChain(chain.get(), address);
+    if (checked.io != TlsIo::kDone) return checked;
+    if (address && !NamesAddress(api_, certificate.get(), host_))
+        return Failed(kErrTlsCertificate, "address not in the certificate", CertificateProblem::kWrongName);
+    return Step(TlsIo::kDone);
+}
 
+TlsStep SchannelBackend::CheckChain(PCCERT_CHAIN_CONTEXT chain, bool address) {
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA server{};
     server.cbSize = sizeof server;
     server.dwAuthType = AUTHTYPE_SERVER;
     // Revocation that could not be checked must not hide the other checks
     // (Wine's policy stops at it, before the name); a certificate known to
     // be revoked is caught by the chain's trust status below.
-    // An address is compared with the certificate's addresses below.
-    const bool address = IsDottedAddress(host_);
     server.fdwChecks = kIgnoreRevocation | (address ? kIgnoreName : 0);
     server.pwszServerName = TargetName();
     CERT_CHAIN_POLICY_PARA policy{};
@@ -415,13 +439,12 @@ TlsStep SchannelBackend::CheckCertificate() {
         return Failed(kErrTlsCertificate, FormatText("policy: 0x%08lX", static_cast<unsigned long>(status.dwError)),
                       ProblemOfPolicyError(status.dwError));
     // The policy should have seen every defect of the chain; its trust
-    // status is read as well, so that a lax policy check cannot pass one.
-    CertificateProblem trust = ProblemOfTrustStatus(chain->TrustStatus.dwErrorStatus);
-    if (trust != CertificateProblem::kNone)
-        return Failed(kErrTlsCertificate,
-                      FormatText("chain: 0x%08lX", static_cast<unsigned long>(chain->TrustStatus.dwErrorStatus)), trust);
-    if (address && !NamesAddress(api_, certificate, host_))
-        return Failed(kErrTlsCertificate, "address not in the certificate", CertificateProblem::kWrongName);
+    // status is read as well, so that a lax policy cannot pass one (Wine's
+    // passes a chain that ends at no known issuer).
+    DWORD trust = chain->TrustStatus.dwErrorStatus;
+    CertificateProblem problem = ProblemOfTrustStatus(trust);
+    if (problem != CertificateProblem::kNone)
+        return Failed(kErrTlsCertificate, FormatText("chain: 0x%08lX", static_cast<unsigned long>(trust)), problem);
     return Step(TlsIo::kDone);
 }
 
