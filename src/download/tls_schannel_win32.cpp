@@ -32,11 +32,9 @@
 namespace zorv::download {
 namespace {
 
-// The functions taken from the system's DLLs, once per process; the DLLs
-// stay loaded for the process's life.
+// The functions taken from the system's DLLs (loaded from System32 only),
+// once per process; the DLLs stay loaded for the process's life.
 struct Schannel {
-    UniqueModule secur32;
-    UniqueModule crypt32;
     PSecurityFunctionTableW sspi = nullptr;
     decltype(&CertGetCertificateChain) getChain = nullptr;
     decltype(&CertVerifyCertificateChainPolicy) verifyPolicy = nullptr;
@@ -51,21 +49,17 @@ struct Schannel {
 };
 
 const Schannel& TheSchannel() {
-    // Never freed: no thread may find the DLLs gone while the process ends.
-    static Schannel& api = *new Schannel;
+    static Schannel api;
     static std::once_flag once;
     std::call_once(once, [] {
-        api.secur32 = LoadSystemLibrary(L"secur32.dll");
-        api.crypt32 = LoadSystemLibrary(L"crypt32.dll");
-        if (!api.secur32 || !api.crypt32) return;
-        auto init = SystemFunction<INIT_SECURITY_INTERFACE_W>(api.secur32.get(), "InitSecurityInterfaceW");
-        HMODULE crypt = api.crypt32.get();
+        const wchar_t* crypt = L"crypt32.dll";
         api.getChain = SystemFunction<decltype(api.getChain)>(crypt, "CertGetCertificateChain");
         api.verifyPolicy = SystemFunction<decltype(api.verifyPolicy)>(crypt, "CertVerifyCertificateChainPolicy");
         api.freeChain = SystemFunction<decltype(api.freeChain)>(crypt, "CertFreeCertificateChain");
         api.freeCertificate = SystemFunction<decltype(api.freeCertificate)>(crypt, "CertFreeCertificateContext");
         api.findExtension = SystemFunction<decltype(api.findExtension)>(crypt, "CertFindExtension");
         api.decodeObject = SystemFunction<decltype(api.decodeObject)>(crypt, "CryptDecodeObjectEx");
+        auto init = SystemFunction<INIT_SECURITY_INTERFACE_W>(L"secur32.dll", "InitSecurityInterfaceW");
         if (init != nullptr) api.sspi = init();
     });
     return api;
