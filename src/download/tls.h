@@ -78,8 +78,8 @@ public:
 
     // Makes the socket non-blocking and runs the handshake.  host is the
     // host of the URL without its port: a name is sent as the server name
-    // (SNI) and must be one the certificate names; a dotted address is not
-    // sent and must be one of the certificate's addresses.  The whole
+    // (SNI) and must be one the certificate names; a dotted address must be
+    // one of the certificate's addresses (OpenSSL sends none for it).  The whole
     // handshake must be done within timeoutMs (kErrReceiveTimeout).  On
     // success the session is Open(); on failure it stays closed.
     TlsOutcome Connect(os::SocketHandle socket, const std::string& host, int timeoutMs, const StopSignals& stop);
