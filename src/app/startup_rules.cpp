@@ -6,17 +6,6 @@ namespace zorv::app {
 
 bool IsUninstallFileName(std::string_view fileName) { return TextFind(fileName, "卸载") != -1; }
 
-std::string HexDigest(std::span<const uint8_t> digest) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(digest.size() * 2);
-    for (uint8_t byte : digest) {
-        hex.push_back(kDigits[byte >> 4]);
-        hex.push_back(kDigits[byte & 15]);
-    }
-    return hex;
-}
-
 std::string InstanceKeyFromDigestHex(std::string_view digestHex) {
     return TextMid(TextToLower(digestHex), 9, 16);
 }

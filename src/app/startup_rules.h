@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/conversion.h"
+
 namespace zorv::app {
 
 // Text that names the single-instance mapping before it is hashed.
@@ -14,9 +16,6 @@ inline constexpr char kInstanceName[] = "zorv_install";
 // whole characters match: the bytes of the word straddling two other
 // double-byte characters do not count.
 bool IsUninstallFileName(std::string_view fileName);
-
-// Two upper-case hexadecimal digits per byte, high nibble first.
-std::string HexDigest(std::span<const uint8_t> digest);
 
 // The mapping name from the hex text of an MD5 digest: lowered, characters 9
 // to 24 (the digest bytes 4 to 11).  Empty for an empty digest text.

@@ -19,6 +19,7 @@ InstallPlan MakeInstallPlan(std::string_view completedFolder, bool desktopLink, 
 void BeginNextAttempt(InstallPlan& plan) {
     plan.folder += '\\';
     plan.productPath = plan.folder + product::kProductFile;
+    plan.downloadPath = plan.folder + product::kProductDownloadFile;
     plan.uninstallerPath = plan.folder + product::kUninstallerFile;
     ++plan.attempt;
 }

@@ -14,6 +14,9 @@ struct InstallPlan {
     // attempt (the registered paths keep what the attempt used).
     std::string folder;
     std::string productPath;      // folder + "zorv.exe"
+    // Where the download goes: a name of the installer's own, moved over
+    // the product file only once it is complete and verified.
+    std::string downloadPath;     // folder + "zorv.exe.download"
     std::string uninstallerPath;  // folder + "卸载.exe"
     // The links' target: the completed folder without the separators the
     // attempts added, then "\zorv.exe".

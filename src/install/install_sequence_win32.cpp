@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "install/install_state.h"
 #include "install/install_steps_win32.h"
 #include "install/install_win32.h"
+#include "install/signature_win32.h"
 #include "product/product_files.h"
 #include "product/uninstall_texts.h"
 #include "product/uninstall_files_win32.h"
@@ -44,6 +46,17 @@ constexpr char kFilesFailed[] = "安装失败，无法写入安装目录中的�
 constexpr char kLinksFailed[] = "安装失败，无法创建快捷方式";
 constexpr char kRegistrationFailed[] = "安装失败，无法写入系统的卸载信息";
 constexpr char kStartFailed[] = "安装完成，但软件未能启动，请从桌面或开始菜单启动";
+constexpr char kSignatureFailed[] = "安装失败，下载的文件未通过数字签名校验，已删除";
+
+#ifndef ZORV_PRODUCT_SIGNER
+#define ZORV_PRODUCT_SIGNER ""
+#endif
+
+std::string HexResult(long result) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
+    return text;
+}
 
 // A find-first-file search on the exact path: an entry of the wanted kind.
 bool EntryExists(std::string_view path, bool directory) {
@@ -181,16 +194,15 @@ bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
             CreateFolderPath(plan.folder);
         }
         ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
-        Log("download " + LoggableUrl(plan.productUrl) + " to " + plan.productPath);
+        // A partial file of an earlier run is no part of this download.
+        DeleteFileW(WideFromGbk(plan.downloadPath).c_str());
+        Log("download " + LoggableUrl(plan.productUrl) + " to " + plan.downloadPath);
         DownloadOutcome outcome = DownloadProduct(plan);
         AfterDownload next = JudgeDownload(outcome, plan.attempt);
         LogDownload(outcome, next);
         if (next == AfterDownload::Stop) return false;
-        if (next == AfterDownload::Install) {
-            written.Add(plan.productPath);
-            return true;
-        }
-        DeleteFileW(WideFromGbk(plan.productPath).c_str());
+        if (next == AfterDownload::Install) return true;
+        DeleteFileW(WideFromGbk(plan.downloadPath).c_str());
         if (next == AfterDownload::Fail) {
             FailInstall(kDownloadFailed, written);
             return false;
@@ -198,13 +210,63 @@ bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
     }
 }
 
+// The downloaded file, checked while nobody can write to it, moved over the
+// product file; the handle stays with the caller until the product has
+// started, so that the file started is the file checked.  False (with the
+// install taken back) when it is refused or cannot be moved.
+bool PlaceVerifiedProduct(const InstallPlan& plan, WrittenFiles& written, UniqueFile& held) {
+    std::wstring download = WideFromGbk(plan.downloadPath);
+    held.reset(CreateFileW(download.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) {
+        LogResult("open " + plan.downloadPath, GetLastError());
+        FailInstall(kFilesFailed, written);
+        return false;
+    }
+#ifdef ZORV_UNSAFE_NO_SIGNATURE_CHECK
+    Log("signature: not checked (this installer was built with the unsafe setting that turns the check off)");
+#else
+    static const SignerPins pins = ParseSignerPins(ZORV_PRODUCT_SIGNER);
+    SignatureVerdict verdict = CheckProductSignature(held.get(), download, pins);
+    Log("signature of " + plan.downloadPath + ": " + verdict.reason +
+        (verdict.signer.empty() ? std::string() : ", signer certificate SHA-256 " + verdict.signer));
+    if (!verdict.trusted) {
+        held.reset();
+        DeleteFileW(download.c_str());
+        FailInstall(kSignatureFailed, written);
+        return false;
+    }
+#endif
+    if (!MoveFileExW(download.c_str(), WideFromGbk(plan.productPath).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogResult("move it to " + plan.productPath, GetLastError());
+        held.reset();
+        DeleteFileW(download.c_str());
+        FailInstall(kFilesFailed, written);
+        return false;
+    }
+    LogResult("move it to " + plan.productPath, 0);
+    written.Add(plan.productPath);
+    return true;
+}
+
 // The product started as the message says so; the message stays up for a
 // second while it comes up.
 void StartProduct(const InstallPlan& plan) {
     ui::ShowStatus("安装成功，启动软件", ui::kStatusSuccess, 100);
-    int started = ShellRun(kShellOpen, plan.productPath);
-    LogResult("start " + plan.productPath, started > 32 ? 0 : uint32_t(started));
-    if (started > 32) {
+    ProductStart start = StartProductAsUser(plan.productPath, plan.folder);
+    switch (start.way) {
+        case ProductStart::kThroughShell: Log("start " + plan.productPath + ": ok, through the desktop shell"); break;
+        case ProductStart::kDirectly:
+            Log("start " + plan.productPath + ": ok, directly (no desktop shell to ask: " + HexResult(start.shellResult) +
+                "), with the installer's rights");
+            break;
+        case ProductStart::kFailed:
+            Log("start " + plan.productPath + ": failed, shell " + HexResult(start.shellResult) + ", system error " +
+                std::to_string(start.directResult));
+            break;
+    }
+    if (start.way != ProductStart::kFailed) {
         ui::PumpingWait(kStartedPauseMs);
         return;
     }
@@ -218,6 +280,8 @@ void StartProduct(const InstallPlan& plan) {
 void RunInstall(InstallPlan plan) {
     WrittenFiles written;
     if (!FetchProduct(plan, written)) return;
+    UniqueFile verified;
+    if (!PlaceVerifiedProduct(plan, written, verified)) return;
     ui::ShowStatus("正在安装文件", ui::kStatusWorking, 100);
     ui::PumpingWait(kInstallingPauseMs);
     if (!WriteUninstallFiles(plan, written)) return FailInstall(kFilesFailed, written);

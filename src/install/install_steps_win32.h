@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "install/install_plan.h"
@@ -25,6 +26,16 @@ struct ShortcutOutcome {
 ShortcutOutcome WaitForShortcutStep();
 // Deletes the links the shortcut step made.
 void RemoveMadeLinks(const ShortcutOutcome& made);
+
+// How the product was started: through the desktop shell, with the user's
+// own rights; directly (no shell to ask: it inherits the installer's
+// rights); or not at all.
+struct ProductStart {
+    enum Way { kThroughShell, kDirectly, kFailed } way = kFailed;
+    long shellResult = 0;  // the shell's answer (an HRESULT)
+    int directResult = 0;  // ShellExecute's answer when started directly
+};
+ProductStart StartProductAsUser(const std::string& productPath, const std::string& folder);
 
 // The product's entry in the system's list of installed programs; 0, or
 // the system's error code of the first value that could not be written.

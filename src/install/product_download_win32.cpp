@@ -55,7 +55,11 @@ int32_t OnDownloadEvent(int32_t code, int32_t, int32_t value1, int32_t, int32_t)
             ShowProgress();
             break;
         case EV_TASK_FINISHED: SetEvent(TaskEnded()); break;
-        default: break;  // EV_TARGET_EXISTS: 0 lets the engine pick a free name
+        // The installer owns the download's name and removed what stood
+        // there: something that is there again is no download of this
+        // install, and the engine must not pick another name.  1 gives up.
+        case EV_TARGET_EXISTS: return 1;
+        default: break;
     }
     return 0;
 }
@@ -71,7 +75,7 @@ bool StartProductTask(const InstallPlan& plan) {
     param.Url = plan.productUrl;
     param.StopWaitMs = kStopWaitMs;
     param.ConnectionCount = 1;
-    param.TargetPath = plan.productPath;
+    param.TargetPath = plan.downloadPath;
     param.EventCallback = OnDownloadEvent;
     if (retryCount.load() >= 0) download::SetRetryPolicy({retryCount.load(), retryWaitMs.load()});
     if (!StartTask(*d.TheDownload, param)) return false;

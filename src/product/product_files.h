@@ -12,6 +12,7 @@ namespace zorv::product {
 inline constexpr char kShortName[] = "zorv";             // the install folder's own name
 inline constexpr char kDisplayName[] = "Zorvane";
 inline constexpr char kProductFile[] = "zorv.exe";
+inline constexpr char kProductDownloadFile[] = "zorv.exe.download";  // the product until it is verified
 inline constexpr char kUninstallerFile[] = "卸载.exe";
 inline constexpr char kLinkName[] = "Zorvane.lnk";
 // The product's entry in the system's list of installed programs, under

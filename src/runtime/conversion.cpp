@@ -174,4 +174,15 @@ ByteSet ToByteSet(double value) { return LittleEndianBytes(BitsOf<uint64_t>(valu
 ByteSet ToByteSet(bool value) { return LittleEndianBytes(uint32_t{value ? 1u : 0u}); }
 ByteSet ToByteSet(DateTime value) { return ToByteSet(value.oleDate); }
 
+std::string HexDigest(std::span<const uint8_t> digest) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(digest.size() * 2);
+    for (uint8_t byte : digest) {
+        hex.push_back(kDigits[byte >> 4]);
+        hex.push_back(kDigits[byte & 15]);
+    }
+    return hex;
+}
+
 }  // namespace zorv

@@ -3,6 +3,7 @@
 // Each type has its own overload; the const char* overloads keep a literal
 // from being taken as a bool.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ int32_t ToInteger(SubprogramAddress value);
 // GBK text with every full-width form (A3A1..A3FE, and the full-width blank
 // A1A1) replaced by its ASCII counterpart.
 std::string HalfWidthText(std::string_view text);
+
+// Two upper-case hexadecimal digits per byte, high nibble first.
+std::string HexDigest(std::span<const uint8_t> digest);
 
 std::string ToText(std::string_view text);
 std::string ToText(const char* text);

@@ -8,6 +8,7 @@
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/gbk.h"
+#include "runtime/system_library_win32.h"
 
 namespace zorv {
 namespace {
@@ -21,11 +22,28 @@ struct Translation {
     WORD codePage;
 };
 
+// The version library is no DLL the system always takes from System32:
+// its functions are bound from there at the first use.
+struct VersionFunctions {
+    using SizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    SizeFunction infoSize = SystemFunction<SizeFunction>(L"version.dll", "GetFileVersionInfoSizeW");
+    InfoFunction info = SystemFunction<InfoFunction>(L"version.dll", "GetFileVersionInfoW");
+    QueryFunction query = SystemFunction<QueryFunction>(L"version.dll", "VerQueryValueW");
+    bool complete() const { return infoSize && info && query; }
+};
+
+const VersionFunctions& Version() {
+    static const VersionFunctions functions;
+    return functions;
+}
+
 std::string QueryString(const std::vector<BYTE>& block, const wchar_t* table, const wchar_t* name) {
     std::wstring subBlock = std::wstring(L"\\StringFileInfo\\") + table + L"\\" + name;
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), subBlock.c_str(), &value, &length) || value == nullptr || length == 0) return {};
+    if (!Version().query(block.data(), subBlock.c_str(), &value, &length) || value == nullptr || length == 0) return {};
     const auto* text = static_cast<const wchar_t*>(value);
     return CutGbkText(GbkFromWide(std::wstring_view(text, wcsnlen(text, length))), kVersionTextLimit);
 }
@@ -46,18 +64,20 @@ std::string LanguageNames(const Translation* translations, std::size_t count) {
 }  // namespace
 
 bool ReadFileVersionInfo(std::string_view path, FileVersionInfo& info) {
+    const VersionFunctions& version = Version();
+    if (!version.complete()) return false;
     std::wstring widePath = WideFromGbk(path);
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
+    DWORD size = version.infoSize(widePath.c_str(), &ignored);
     if (size == 0) return false;
     std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(widePath.c_str(), 0, size, block.data())) return false;
+    if (!version.info(widePath.c_str(), 0, size, block.data())) return false;
 
     void* table = nullptr;
     UINT tableBytes = 0;
     const Translation* translations = nullptr;
     std::size_t translationCount = 0;
-    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &table, &tableBytes) && table != nullptr) {
+    if (version.query(block.data(), L"\\VarFileInfo\\Translation", &table, &tableBytes) && table != nullptr) {
         translations = static_cast<const Translation*>(table);
         translationCount = tableBytes / sizeof(Translation);
     }

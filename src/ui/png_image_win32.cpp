@@ -50,7 +50,7 @@ void DibImage::Draw(HDC dc, int x, int y, int width, int height) const {
         BitBlt(dc, x, y, width, height, source.get(), 0, 0, SRCCOPY);  // opaque: a plain copy is the same and faster
     } else {
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(dc, x, y, width, height, source.get(), 0, 0, width_, height_, blend);
+        GdiAlphaBlend(dc, x, y, width, height, source.get(), 0, 0, width_, height_, blend);
     }
 }
 
@@ -58,7 +58,7 @@ void DibImage::DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const {
     if (!bitmap_) return;
     UniqueMemoryDc source(CreateCompatibleDC(dc));
     ScopedSelection selected(source.get(), bitmap_.get());
-    TransparentBlt(dc, x, y, width_, height_, source.get(), 0, 0, width_, height_, transparent);
+    GdiTransparentBlt(dc, x, y, width_, height_, source.get(), 0, 0, width_, height_, transparent);
 }
 
 }  // namespace zorv::ui

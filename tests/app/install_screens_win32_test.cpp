@@ -12,16 +12,15 @@
 #include <vector>
 
 #include "support/http_test_server.h"
+#include "support/installer_layout_win32.h"
 #include "support/program_child_win32.h"
 #include "support/screen_win32.h"
 
 namespace zorv::testing {
 namespace {
 
-constexpr int kMainWidth = 1365, kMainHeight = 902;
-constexpr int kOptionsWidth = 1365, kOptionsHeight = 250;
-constexpr int kProgressWidth = 964, kProgressHeight = 700;
-constexpr int kStatusWidth = 1365, kStatusHeight = 66;
+using layout::kMainWidth, layout::kMainHeight, layout::kOptionsWidth, layout::kOptionsHeight;
+using layout::kProgressWidth, layout::kProgressHeight, layout::kStatusWidth, layout::kStatusHeight;
 constexpr wchar_t kDefaultFolder[] = L"C:\\Program Files (x86)\\zorv";
 
 bool Shown(HWND window) { return window && IsWindowVisible(window); }
@@ -54,7 +53,7 @@ protected:
         ASSERT_NE(options_, nullptr);
         ASSERT_NE(progress_, nullptr);
         ASSERT_NE(status_, nullptr);
-        edit_ = ControlAt(options_, 44, 78, 42);
+        edit_ = ControlAt(options_, layout::kFolderBoxLeft, layout::kFolderBoxTop, layout::kFolderBoxHeight);
         ASSERT_NE(edit_, nullptr);
         Sleep(500);
     }
@@ -68,14 +67,14 @@ protected:
         if (program_) Close();
     }
     void OpenOptions() {
-        ClickAt(main_, 64 + 41, 848 + 16);  // OptionsLink
+        layout::Click(main_, layout::kOptionsLink);
         ASSERT_TRUE(WaitUntil([&] { return Shown(options_); }, 5000));
         Sleep(300);
     }
     void SetFolder(const std::wstring& folder) {
         SendMessageW(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
     }
-    void Confirm() { ClickAt(options_, 1112 + 131, 142 + 52); }  // ConfirmButton
+    void Confirm() { layout::Click(options_, layout::kConfirmButton); }
     // The box's own text (GetWindowText cannot read a control of another process).
     std::wstring Folder() const {
         wchar_t text[512] = {};
@@ -102,14 +101,14 @@ TEST_F(Screens, OptionsPanelDocksBelowAndTheCaptionFollowsTheFolder) {
     SaveScreenshot("options-panel");
 
     SetFolder(L"D:\\Games");
-    ClickAt(options_, 54 + 41, 16 + 16);  // OptionsBackLink
+    layout::Click(options_, layout::kOptionsBackLink);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options_); }, 5000));
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(link) && IsWindowVisible(label); }, 5000));
     EXPECT_EQ(WindowText(label), L"当前安装路径 D:\\Games");
 
     // Escape in the folder box closes the panel like the back link.
     OpenOptions();
-    ClickAt(options_, 44 + 300, 78 + 21);
+    ClickAt(options_, layout::kFolderBoxLeft + 300, layout::kFolderBoxTop + 21);
     keybd_event(VK_ESCAPE, 0, 0, 0);
     keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options_); }, 5000));
@@ -188,7 +187,7 @@ TEST_F(Screens, TheFolderDialogIsTitledAndCancellingGivesTheDefault) {
     Start();
     OpenOptions();
     SetFolder(L"D:\\Elsewhere");
-    ClickAt(options_, 1294 + 12, 87 + 12);  // BrowseIcon
+    layout::Click(options_, layout::kBrowseIcon);
     HWND dialog = nullptr;
     bool found = WaitUntil([&] { return (dialog = FindWindowW(nullptr, L"选择安装路径")) != nullptr; }, 10000);
     if (!found) SaveScreenshot("folder-dialog-missing");
@@ -203,12 +202,12 @@ TEST_F(Screens, StatusStripShowsCountsDownFadesAndCloses) {
     // stays for 10 seconds.
     server_.Route("/zorv.exe", Status(404));
     Start();
-    ClickAt(main_, 626 + 66, 574 + 26);  // InstallButton
+    layout::Click(main_, layout::kInstallButton);
     ASSERT_TRUE(WaitUntil([&] { return Shown(status_); }, 10000));
     RECT strip = WindowRectOf(status_), main = WindowRectOf(main_);
     EXPECT_EQ(strip.left, main.left);
     EXPECT_EQ(strip.top, main.top);
-    HWND text = ControlAt(status_, 183, 18, 32);
+    HWND text = ControlAt(status_, layout::kStatusTextLeft, layout::kStatusTextTop, layout::kStatusTextHeight);
     ASSERT_NE(text, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return WindowText(text) == L"获取下载文件失败，请尝试重启软件解决问题"; }, 20000));
     ULONGLONG shown = GetTickCount64();
@@ -236,17 +235,17 @@ TEST_F(Screens, StatusStripShowsCountsDownFadesAndCloses) {
     Close();
     server_.Route("/zorv.exe", SlowAnswer());
     Start();
-    ClickAt(main_, 626 + 66, 574 + 26);
+    layout::Click(main_, layout::kInstallButton);
     ASSERT_TRUE(WaitUntil([&] { return Shown(status_); }, 10000));
     Sleep(500);
-    ClickAt(status_, 1319 + 16, 17 + 16);  // StatusClose
+    layout::Click(status_, layout::kStatusClose);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(status_); }, 1000));
 }
 
 TEST_F(Screens, TheAnimationRunsInOrderAndNotifiesAfterAbout16Seconds) {
     server_.Route("/zorv.exe", SlowAnswer());
     Start();
-    ClickAt(main_, 626 + 66, 574 + 26);
+    layout::Click(main_, layout::kInstallButton);
     ULONGLONG clicked = GetTickCount64();
     ASSERT_TRUE(WaitUntil([&] { return Shown(progress_); }, 5000));
     RECT main = WindowRectOf(main_), panel = WindowRectOf(progress_);

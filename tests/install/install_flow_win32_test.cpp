@@ -149,7 +149,14 @@ void ClearInstallation() {
 }
 
 std::string ProductBytes() { return ReadWhole(WinePathOf(ZORV_PRODUCT_EXE)); }
-std::string InstallerBytes() { return ReadWhole(WinePathOf(ZORV_SETUP_EXE)); }
+// The installer under test: the build's own, or another build's named by
+// ZORV_TEST_SETUP_EXE (to show what an older installer did).
+std::wstring SetupExe() {
+    wchar_t other[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"ZORV_TEST_SETUP_EXE", other, MAX_PATH) > 0) return other;
+    return WinePathOf(ZORV_SETUP_EXE);
+}
+std::string InstallerBytes() { return ReadWhole(SetupExe()); }
 
 class InstallFlow : public ::testing::Test {
 protected:
@@ -191,7 +198,7 @@ protected:
     }
     // Runs one whole install that must end with 0.
     void InstallOnce() {
-        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+        ChildProgram program(SetupExe(), Options());
         StartAndClick(program);
         ASSERT_EQ(program.WaitForExit(kInstallMs), 0u);
     }
@@ -220,9 +227,21 @@ protected:
 
 TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     server_.Route("/zorv.exe", Body(product_));
+    // A partial download of an earlier run (or anybody's file of that name)
+    // is no part of this download.
+    CreateDirectoryW(kFolder, nullptr);
+    std::ofstream(InFolder(L"zorv.exe.download").c_str()) << "left over";
     InstallOnce();
 
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
+    EXPECT_FALSE(Exists(InFolder(L"zorv.exe.download")));
+    // The publisher's signature was checked before anything else was done,
+    // and the product was started through the desktop shell (with the
+    // user's own rights) where there is one.
+    std::string log = LogText();
+    EXPECT_NE(log.find("zorv.exe.download: valid signature"), std::string::npos) << log;
+    EXPECT_LT(log.find("valid signature"), log.find("write "));
+    EXPECT_NE(log.find("zorv.exe: ok, through the desktop shell"), std::string::npos) << log;
     std::string_view script = product::UninstallScriptText(), notes = product::UninstallInstructionsText();
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"Uninstall.bat")), std::string(script)));
     EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载说明.txt")), std::string(notes)));
@@ -253,7 +272,7 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     EnumWindows(CloseProductWindow, 0);
     DeleteFileW(InFolder(L"zorv-started.txt").c_str());
     {
-        ChildProgram again(WinePathOf(ZORV_SETUP_EXE), Options(), kFolder);
+        ChildProgram again(SetupExe(), Options(), kFolder);
         StartAndClick(again);
         std::set<std::wstring> scriptDirectories = DirectoriesOfProcessesNamed(L"cmd.exe", 5000);
         EXPECT_EQ(scriptDirectories, std::set<std::wstring>{kFolderParent});
@@ -292,6 +311,97 @@ TEST_F(InstallFlow, AFailedFirstDownloadIsRetriedAndInstallsWithTheRetrysPaths) 
     EXPECT_EQ(ReadUninstallValue(L"DisplayVersion").text, L"1.2.3.4");
     std::wstring product = std::wstring(kFolder) + L"\\zorv.exe";
     EXPECT_EQ(_wcsicmp(LinkTarget(DesktopLink()).c_str(), product.c_str()), 0);
+}
+
+// Only the publisher's product is installed: an unsigned one, one whose
+// bytes no longer match its signature, and one signed by someone else are
+// refused once, deleted, and nothing of the install is left.
+TEST_F(InstallFlow, AProductNotSignedByThePublisherIsRefusedAndNothingIsInstalled) {
+    std::string tampered = product_;
+    tampered[tampered.size() / 2] ^= 0x01;
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"unsigned", ReadWhole(WinePathOf(ZORV_UNSIGNED_PRODUCT_EXE)), "no signature"},
+        {"one byte changed", tampered, "does not match its signature"},
+        {"signed by someone else", ReadWhole(WinePathOf(ZORV_OTHER_SIGNER_PRODUCT_EXE)), "does not accept"},
+    };
+    for (const auto& product : cases) {
+        SCOPED_TRACE(product.name);
+        ASSERT_FALSE(product.bytes.empty());
+        ClearInstallation();
+        DeleteFileW(LogPath().c_str());
+        HttpTestServer server;
+        server.Route("/zorv.exe", Body(product.bytes));
+        std::wstring url;
+        for (char c : server.Url("/zorv.exe")) url.push_back(wchar_t(c));
+        ChildProgram program(SetupExe(), L"/URL=" + url + L" " + LogOption());
+        StartAndClick(program);
+        HWND status = TopLevelOfSize(program.id(), layout::kStatusWidth, layout::kStatusHeight);
+        ASSERT_NE(status, nullptr);
+        HWND text = ControlAt(status, layout::kStatusTextLeft, layout::kStatusTextTop, layout::kStatusTextHeight);
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(text) == L"安装失败，下载的文件未通过数字签名校验，已删除"; },
+                              kInstallMs))
+            << Narrow(WindowText(text));
+        ExpectNothingInstalledAndClose(program);
+        EXPECT_FALSE(Exists(InFolder(L"zorv.exe.download")));
+        EXPECT_FALSE(Exists(InFolder(L"卸载.exe")));
+        EXPECT_NE(LogText().find(product.reason), std::string::npos) << LogText();
+        EXPECT_EQ(server.RequestsFor("/zorv.exe").size(), 1u) << "a refused product is not fetched again";
+    }
+}
+
+// No DLL beside the installer (a browser's download folder) or beside the
+// uninstaller is ever loaded into them, under the names of the system DLLs
+// they use.  Wine prefers such copies only when told to, as Windows does for
+// every DLL outside its known ones.
+TEST_F(InstallFlow, NoDllBesideTheInstallerOrTheUninstallerIsLoaded) {
+    server_.Route("/zorv.exe", Body(product_));
+    const std::wstring downloads = L"C:\\users\\Public\\planted-downloads";
+    const std::wstring markers = L"C:\\zorv-planted-markers";
+    const wchar_t* names[] = {L"version.dll", L"msimg32.dll", L"uxtheme.dll", L"wintrust.dll", L"advpack.dll"};
+    auto plant = [&](const std::wstring& folder) {
+        for (const wchar_t* name : names)
+            ASSERT_TRUE(CopyFileW(WinePathOf(ZORV_PLANTED_DLL).c_str(), (folder + L"\\" + name).c_str(), FALSE));
+    };
+    RemoveTree(markers);
+    RemoveTree(downloads);
+    CreateDirectoryW(downloads.c_str(), nullptr);
+    plant(downloads);
+    ASSERT_TRUE(CopyFileW(SetupExe().c_str(), (downloads + L"\\zorv-setup.exe").c_str(), FALSE));
+    wchar_t overrides[512] = {};
+    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 512);
+    std::wstring preferOwn = std::wstring(overrides) + L";version,msimg32,uxtheme,wintrust,advpack=n,b";
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", preferOwn.c_str());
+    {
+        ChildProgram program(downloads + L"\\zorv-setup.exe", Options(), downloads);
+        StartAndClick(program);
+        EXPECT_EQ(program.WaitForExit(kInstallMs), 0u);
+    }
+    EnumWindows(CloseProductWindow, 0);
+    ASSERT_TRUE(Exists(InFolder(L"卸载.exe")));
+    plant(kFolder);
+    {
+        ChildProgram uninstaller(InFolder(L"卸载.exe"), L"", kFolder);
+        HWND main = uninstaller.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        Sleep(500);
+        layout::Click(main, layout::kInstallButton);
+        EXPECT_EQ(uninstaller.WaitForExit(10000), 0u);
+    }
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((markers + L"\\*.loaded").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do ADD_FAILURE() << "loaded: " << Narrow(found.cFileName);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")); }, 30000));
+    RemoveTree(downloads);
+    RemoveTree(markers);
 }
 
 // Each step after the download that cannot do its part takes the failed
@@ -355,7 +465,7 @@ TEST_F(InstallFlow, AStepThatFailsAfterTheDownloadTakesTheInstallBack) {
         ClearInstallation();
         DeleteFileW(LogPath().c_str());
         step.arrange();
-        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+        ChildProgram program(SetupExe(), Options());
         StartAndClick(program);
         HWND status = TopLevelOfSize(program.id(), layout::kStatusWidth, layout::kStatusHeight);
         ASSERT_NE(status, nullptr);
@@ -375,7 +485,7 @@ TEST_F(InstallFlow, WithoutALengthItTriesTwiceAndInstallsNothing) {
     Reply lengthless = Body(product_);
     lengthless.framing = Framing::CloseDelimited;
     server_.Route("/zorv.exe", lengthless);
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+    ChildProgram program(SetupExe(), Options());
     StartAndClick(program);
     ExpectNothingInstalledAndClose(program);
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
@@ -386,7 +496,7 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
     slow.trickleBytes = 1000;
     slow.trickleGapMs = 200;
     server_.Route("/zorv.exe", slow);
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+    ChildProgram program(SetupExe(), Options());
     StartAndClick(program);
     ASSERT_TRUE(server_.WaitForRequests(1, 20000));
     Sleep(1500);  // the animation and the progress messages write to the windows meanwhile
@@ -397,6 +507,9 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
     EXPECT_EQ(program.WaitForExit(16000), 0u);
     EXPECT_LT(GetTickCount64() - asked, 16000u);
     EXPECT_FALSE(UninstallKeyExists());
+    // Like a power loss mid-download: only the partial download is left,
+    // never a cut program under the product's name.
+    EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
     // The task the quit stopped is not taken for a failed download: no
     // second attempt reaches the server.
     Sleep(1000);
@@ -405,7 +518,7 @@ TEST_F(InstallFlow, ClosingMidDownloadEndsWithZeroAtOnce) {
 
 TEST_F(InstallFlow, WithNeitherOptionTickedNoLinkIsMade) {
     server_.Route("/zorv.exe", Body(product_));
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+    ChildProgram program(SetupExe(), Options());
     ASSERT_TRUE(program.started());
     HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
     ASSERT_NE(main, nullptr);
@@ -431,7 +544,7 @@ TEST_F(InstallFlow, AServerThatKeepsCuttingInstallsNothingAndTheLinksGoAgain) {
     cut.closeAtBodyByte = 4096;
     server_.Route("/zorv.exe", [cut](const Request&) { return cut; });
     SetEnvironmentVariableW(L"ZORV_TEST_RETRIES", L"2,100");
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+    ChildProgram program(SetupExe(), Options());
     SetEnvironmentVariableW(L"ZORV_TEST_RETRIES", nullptr);
     StartAndClick(program);
     // Both tasks give up long before the animation ends; the links the
@@ -550,7 +663,7 @@ TEST_F(InstallFlow, ALockedProductThatCannotBeRemovedStopsBeforeTheDownload) {
     HANDLE lock = CreateFileW(InFolder(L"zorv.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+    ChildProgram program(SetupExe(), Options());
     StartAndClick(program);
     EXPECT_TRUE(WaitUntil([] { return Exists(InFolder(L"卸载.exe")); }, 30000));
     Sleep(2000);
@@ -576,7 +689,7 @@ TEST_F(InstallFlow, AFullOrReadOnlyDriveInstallsNothing) {
             GTEST_SKIP() << "no small drives: run through tests/support/small-drives-run as root";
         std::wstring folder = std::wstring(drive) + L"\\zorv";
         size_t requestsBefore = server_.RequestsFor("/zorv.exe").size();
-        ChildProgram program(WinePathOf(ZORV_SETUP_EXE), Options());
+        ChildProgram program(SetupExe(), Options());
         ASSERT_TRUE(program.started());
         HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
         ASSERT_NE(main, nullptr);

@@ -12,6 +12,7 @@ TEST(InstallPlan, EachAttemptAddsABackslashTheLinksKeepTheFolder) {
     EXPECT_EQ(plan.attempt, 1);
     EXPECT_EQ(plan.folder, "C:\\Program Files (x86)\\zorv\\");
     EXPECT_EQ(plan.productPath, "C:\\Program Files (x86)\\zorv\\zorv.exe");
+    EXPECT_EQ(plan.downloadPath, "C:\\Program Files (x86)\\zorv\\zorv.exe.download");
     EXPECT_EQ(plan.uninstallerPath, "C:\\Program Files (x86)\\zorv\\卸载.exe");
     // The retry's paths carry the second backslash, as they are registered.
     BeginNextAttempt(plan);
