@@ -27,9 +27,8 @@ bool SystemIsAdministrator() {
 
 void SystemLaunch(const ShellRequest& request) {
     // The numbered verbs of ShellRun have no "runas": ask the shell directly.
-    ShellExecuteW(nullptr, WideFromGbk(request.verb).c_str(), WideFromGbk(request.file).c_str(),
-                  WideFromGbk(request.parameters).c_str(), WideFromGbk(request.directory).c_str(),
-                  request.show);
+    ShellExecuteW(nullptr, request.verb.c_str(), request.file.c_str(), request.parameters.c_str(),
+                  request.directory.c_str(), request.show);
 }
 
 PrivilegeProbe activeProbe{SystemIsAdministrator, SystemLaunch};
@@ -45,7 +44,8 @@ PrivilegeProbe SetPrivilegeProbe(const PrivilegeProbe& probe) {
 
 bool EnsureElevated() {
     if (activeProbe.isAdministrator()) return true;
-    activeProbe.launch(ElevatedRelaunchRequest(GetRunDirectory(), GetExeFileName(), install::ArgumentsOf(OwnCommandLine())));
+    activeProbe.launch(
+        ElevatedRelaunchRequest(OwnProgramPathWide(), RunDirectoryWide(), install::ArgumentsOf(GetCommandLineW())));
     return false;
 }
 

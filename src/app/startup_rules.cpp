@@ -10,9 +10,9 @@ std::string InstanceKeyFromDigestHex(std::string_view digestHex) {
     return TextMid(TextToLower(digestHex), 9, 16);
 }
 
-std::string UpIniPath(std::string_view runDirectory) {
+std::wstring UpIniPath(std::wstring_view runDirectory) {
     // A forward slash joins them; the file functions accept it.
-    return std::string(runDirectory) + "/up.ini";
+    return std::wstring(runDirectory) + L"/up.ini";
 }
 
 std::string ChooseProductUrl(std::string_view configured, std::string_view builtIn) {
@@ -22,13 +22,13 @@ std::string ChooseProductUrl(std::string_view configured, std::string_view built
     return std::string(configured.empty() ? builtIn : configured);
 }
 
-ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName,
-                                     std::string_view arguments) {
+ShellRequest ElevatedRelaunchRequest(std::wstring_view programPath, std::wstring_view runDirectory,
+                                     std::wstring_view arguments) {
     ShellRequest request;
-    request.parameters = std::string(arguments);
-    request.verb = "runas";
-    request.file = std::string(runDirectory) + "\\" + std::string(exeFileName);
-    request.directory = std::string(runDirectory);
+    request.parameters = std::wstring(arguments);
+    request.verb = L"runas";
+    request.file = std::wstring(programPath);
+    request.directory = std::wstring(runDirectory);
     request.show = 1;  // SW_SHOWNORMAL
     return request;
 }

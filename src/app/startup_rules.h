@@ -22,7 +22,7 @@ bool IsUninstallFileName(std::string_view fileName);
 std::string InstanceKeyFromDigestHex(std::string_view digestHex);
 
 // The update settings file next to the program.
-std::string UpIniPath(std::string_view runDirectory);
+std::wstring UpIniPath(std::wstring_view runDirectory);
 inline constexpr char kUpIniSection[] = "更新信息";
 inline constexpr char kUpIniKey[] = "下载地址";
 
@@ -32,15 +32,16 @@ std::string ChooseProductUrl(std::string_view configured, std::string_view built
 
 // What the shell is asked to start when the program lacks administrator
 // rights: its own file again, through "runas", with the arguments it was
-// given, in its own directory, shown normally.
+// given, in its own directory, shown normally.  Wide: the program's path
+// comes from the system and may hold characters code page 936 lacks.
 struct ShellRequest {
-    std::string verb;
-    std::string file;
-    std::string parameters;
-    std::string directory;
+    std::wstring verb;
+    std::wstring file;
+    std::wstring parameters;
+    std::wstring directory;
     int show = 0;
 };
-ShellRequest ElevatedRelaunchRequest(std::string_view runDirectory, std::string_view exeFileName,
-                                     std::string_view arguments = {});
+ShellRequest ElevatedRelaunchRequest(std::wstring_view programPath, std::wstring_view runDirectory,
+                                     std::wstring_view arguments = {});
 
 }  // namespace zorv::app

@@ -19,7 +19,7 @@ namespace zorv::app {
 namespace ids = ui::ids;
 
 void ReadUpdateSettings() {
-    ReadIniValue(UpIniPath(GetRunDirectory()), kUpIniSection, kUpIniKey, kBuiltInProductUrl);
+    ReadIniValue(UpIniPath(RunDirectoryWide()), kUpIniSection, kUpIniKey, kBuiltInProductUrl);
 }
 
 std::string OwnCommandLine() { return GbkFromWide(GetCommandLineW()); }

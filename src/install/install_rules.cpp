@@ -228,6 +228,27 @@ std::wstring LogFileFromCommandLine(std::wstring_view commandLine) {
     return {};
 }
 
+SilentInstallOptions SilentInstallOptionsOf(std::wstring_view commandLine) {
+    constexpr std::wstring_view kFolder = L"/DIR=";
+    SilentInstallOptions options;
+    for (const std::wstring& argument : ArgumentList(commandLine)) {
+        std::wstring_view text = argument;
+        if (EqualsIgnoringAsciiCase(text, std::wstring_view(L"/S"))) {
+            options.silent = true;
+        } else if (EqualsIgnoringAsciiCase(text, std::wstring_view(L"/NOSHORTCUTS"))) {
+            options.noShortcuts = true;
+        } else if (EqualsIgnoringAsciiCase(text, std::wstring_view(L"/START"))) {
+            options.start = true;
+        } else if (StartsWithIgnoringAsciiCase(text, kFolder)) {
+            options.folderGiven = true;
+            options.folder = std::wstring(text.substr(kFolder.size()));
+        }
+    }
+    return options;
+}
+
 std::string ArgumentsOf(std::string_view commandLine) { return std::string(ArgumentsPart(commandLine)); }
+
+std::wstring ArgumentsOf(std::wstring_view commandLine) { return std::wstring(ArgumentsPart(commandLine)); }
 
 }  // namespace zorv::install

@@ -86,8 +86,21 @@ bool IsQuietUninstall(std::string_view commandLine);
 // as typed; empty when there is none.  The command line as the system gives
 // it, so that a path in any script survives.
 std::wstring LogFileFromCommandLine(std::wstring_view commandLine);
+
+// The options of an install without a window: "/S", "/DIR=<folder>" (the
+// rest of its argument, quoted or not), "/NOSHORTCUTS", "/START", names in
+// any case, in any order, beside "/URL=" and "/LOG=".
+struct SilentInstallOptions {
+    bool silent = false;
+    bool folderGiven = false;
+    std::wstring folder;
+    bool noShortcuts = false;
+    bool start = false;
+};
+SilentInstallOptions SilentInstallOptionsOf(std::wstring_view commandLine);
 // The arguments as they stand: the command line without the program path
 // and the blanks after it.
 std::string ArgumentsOf(std::string_view commandLine);
+std::wstring ArgumentsOf(std::wstring_view commandLine);
 
 }  // namespace zorv::install

@@ -47,6 +47,7 @@ constexpr char kLinksFailed[] = "安装失败，无法创建快捷方式";
 constexpr char kRegistrationFailed[] = "安装失败，无法写入系统的卸载信息";
 constexpr char kStartFailed[] = "安装完成，但软件未能启动，请从桌面或开始菜单启动";
 constexpr char kSignatureFailed[] = "安装失败，下载的文件未通过数字签名校验，已删除";
+constexpr char kFolderIsLink[] = "安装失败，安装路径中有联接点或符号链接，请选择其他安装目录";
 
 #ifndef ZORV_PRODUCT_SIGNER
 #define ZORV_PRODUCT_SIGNER ""
@@ -64,13 +65,6 @@ bool EntryExists(std::string_view path, bool directory) {
     UniqueFind search(FindFirstFileW(WideFromGbk(path).c_str(), &found));
     if (!search) return false;
     return ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == directory;
-}
-
-// Creates every missing folder along the path (the last component only when
-// a backslash follows it).
-void CreateFolderPath(std::string_view path) {
-    for (const std::string& folder : FolderPathSteps(path))
-        if (!EntryExists(folder, true)) MakeDirectory(folder);
 }
 
 uint32_t CopyInstallerTo(const std::string& target) {
@@ -92,11 +86,11 @@ void OpenFolderWindow(const std::string& folder) { ShellRun(kShellExplore, folde
 bool RemoveOldVersion(const InstallPlan& plan) {
     Log("older version found: " + plan.productPath);
     ui::ShowStatus("正在卸载旧版本文件", ui::kStatusNotice, 100);
-    LogResult("write its uninstall script", product::WriteUninstallScript(plan.folder));
+    LogResult("write its uninstall script", product::WriteUninstallScript(WideFromGbk(plan.folder)));
     // The script ends with waits of its own and a late fallback removal of
     // its folder: it must be over before the folder is made again.
     uint32_t error = 0;
-    if (auto script = product::StartUninstallScript(plan.folder, product::kEndWithInstaller, &error)) {
+    if (auto script = product::StartUninstallScript(WideFromGbk(plan.folder), product::kEndWithInstaller, &error)) {
         bool ended = ui::WaitPumping(script->process.get(), kOldScriptWaitMs);
         Log(ended ? "its uninstall script ended" : "its uninstall script ended by the installer after 10 s");
         script->End();
@@ -132,10 +126,10 @@ private:
 // not be written.
 bool WriteUninstallFiles(const InstallPlan& plan, WrittenFiles& written) {
     std::string script = product::FileInFolder(plan.folder, product::kUninstallScriptName);
-    if (!Written(script, product::WriteUninstallScript(plan.folder))) return false;
+    if (!Written(script, product::WriteUninstallScript(WideFromGbk(plan.folder)))) return false;
     written.Add(script);
     std::string instructions = product::FileInFolder(plan.folder, product::kUninstallInstructionsName);
-    if (!Written(instructions, product::WriteUninstallInstructions(plan.folder))) return false;
+    if (!Written(instructions, product::WriteUninstallInstructions(WideFromGbk(plan.folder)))) return false;
     written.Add(instructions);
     if (!Written(plan.uninstallerPath, CopyInstallerTo(plan.uninstallerPath))) return false;
     written.Add(plan.uninstallerPath);
@@ -184,14 +178,28 @@ bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
         BeginNextAttempt(plan);
         Log("attempt " + std::to_string(plan.attempt) + ", install folder " + plan.folder);
         ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, plan.folder);
-        CreateFolderPath(plan.folder);
+        // Nothing is written, deleted or made through a link: it would reach
+        // a folder elsewhere, which a user may have chosen for the installer
+        // to change.
+        if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
+            Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
+            FailInstall(kFolderIsLink, written);
+            return false;
+        }
+        if (!CreateInstallFolder(plan.folder)) {
+            FailInstall(kFilesFailed, written);
+            return false;
+        }
         if (EntryExists(plan.productPath, false)) {
             if (!RemoveOldVersion(plan)) {
                 TakeBackInstall(written);
                 return false;
             }
             // The removal took the folder with it; the download needs it back.
-            CreateFolderPath(plan.folder);
+            if (!CreateInstallFolder(plan.folder)) {
+                FailInstall(kFilesFailed, written);
+                return false;
+            }
         }
         ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
         // A partial file of an earlier run is no part of this download.

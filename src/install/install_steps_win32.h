@@ -11,6 +11,15 @@
 
 namespace zorv::install {
 
+// The first existing folder along the install folder's path (the install
+// folder itself included) that is a link: a junction, a symbolic link or a
+// mount point, through which the install would write elsewhere; empty when
+// there is none.
+std::string LinkOnInstallPath(std::string_view folder);
+// Makes every missing folder along the path, the install folder last, each
+// with the access of a program folder; true when the install folder exists.
+bool CreateInstallFolder(std::string_view folder);
+
 // Downloads the product into the plan's product path and waits for the
 // task's end, dispatching the thread's messages meanwhile.
 DownloadOutcome DownloadProduct(const InstallPlan& plan);

@@ -35,18 +35,26 @@ HANDLE StepDone() {
 
 // The link in the folder of that kind; false when it was ticked and could
 // not be made.
+// The link's file in the folder of that kind, as the system names the
+// folder (a user's folders may hold characters code page 936 lacks);
+// empty when the system names none.
+std::wstring LinkFile(int32_t folderKind) {
+    std::wstring folder = GetSpecialFolderWide(folderKind);
+    return folder.empty() ? folder : folder + WideFromGbk(product::kLinkName);
+}
+
 bool MakeLink(bool ticked, int32_t folderKind, const std::string& target, bool& made) {
     if (!ticked) return true;
-    std::string folder = GetSpecialFolder(folderKind);
-    made = !folder.empty() && CreateShortcut(folder + product::kLinkName, target);
-    Log("link " + folder + product::kLinkName + " to " + target + (made ? ": ok" : ": failed"));
+    std::wstring link = LinkFile(folderKind);
+    made = !link.empty() && CreateShortcut(link, WideFromGbk(target));
+    Log(L"link " + link + L" to " + WideFromGbk(target) + (made ? L": ok" : L": failed"));
     return made;
 }
 
 void RemoveLink(bool made, int32_t folderKind) {
     if (!made) return;
-    std::string folder = GetSpecialFolder(folderKind);
-    if (!folder.empty()) DeleteFileW(WideFromGbk(folder + product::kLinkName).c_str());
+    std::wstring link = LinkFile(folderKind);
+    if (!link.empty()) DeleteFileW(link.c_str());
 }
 
 }  // namespace

@@ -11,11 +11,18 @@
 namespace zorv::product {
 namespace {
 
-uint32_t WriteText(std::string_view path, std::string_view text) {
+uint32_t WriteText(const std::wstring& path, std::string_view text) {
     SetLastError(ERROR_SUCCESS);
     if (WriteBytesToFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()))) return 0;
     DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
+}
+
+// The folder (as the system gives it, or as typed) joined with a file name.
+std::wstring InFolder(const std::wstring& folder, const char* name) {
+    std::wstring path = folder;
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path + L"\\" + WideFromGbk(name);
 }
 
 std::wstring SystemFolder() {
@@ -28,13 +35,8 @@ std::wstring SystemFolder() {
 // /d leaves out the AutoRun commands of the registry, and /s with the outer
 // quotes keeps the script's own quotes whatever its path holds (a "(x86)"
 // would otherwise make the interpreter strip them).
-std::wstring ScriptCommandLine(const std::wstring& interpreter, std::string_view script) {
-    return L"\"" + interpreter + L"\" /d /s /c \"\"" + WideFromGbk(script) + L"\"\"";
-}
-
-std::string ScriptWorkingFolder(std::string_view folder) {
-    std::string parent = DirectoryOf(WithoutTrailingSeparators(folder));
-    return parent.empty() ? GetSpecialFolder(kTempFolder) : parent;
+std::wstring ScriptCommandLine(const std::wstring& interpreter, const std::wstring& script) {
+    return L"\"" + interpreter + L"\" /d /s /c \"\"" + script + L"\"\"";
 }
 
 // A job whose last handle's closing ends every process in it.
@@ -50,12 +52,12 @@ UniqueHandle NewEndingJob() {
 
 }  // namespace
 
-uint32_t WriteUninstallScript(std::string_view folder) {
-    return WriteText(FileInFolder(folder, kUninstallScriptName), UninstallScriptText());
+uint32_t WriteUninstallScript(const std::wstring& folder) {
+    return WriteText(InFolder(folder, kUninstallScriptName), UninstallScriptText());
 }
 
-uint32_t WriteUninstallInstructions(std::string_view folder) {
-    return WriteText(FileInFolder(folder, kUninstallInstructionsName), UninstallInstructionsText());
+uint32_t WriteUninstallInstructions(const std::wstring& folder) {
+    return WriteText(InFolder(folder, kUninstallInstructionsName), UninstallInstructionsText());
 }
 
 bool StartedScript::Resume() {
@@ -70,15 +72,19 @@ void StartedScript::End() {
     job.reset();
 }
 
-std::optional<StartedScript> StartUninstallScript(std::string_view folder, unsigned options, uint32_t* error) {
+std::optional<StartedScript> StartUninstallScript(const std::wstring& folder, unsigned options, uint32_t* error) {
     auto fail = [error](DWORD code) -> std::optional<StartedScript> {
         if (error) *error = code;
         return std::nullopt;
     };
     std::wstring system = SystemFolder();
     if (system.empty()) return fail(GetLastError());
-    std::wstring commandLine = ScriptCommandLine(system + L"\\cmd.exe", FileInFolder(folder, kUninstallScriptName));
-    std::wstring directory = WideFromGbk(ScriptWorkingFolder(folder));
+    std::wstring commandLine = ScriptCommandLine(system + L"\\cmd.exe", InFolder(folder, kUninstallScriptName));
+    // The interpreter looks for the commands the script names (net,
+    // taskkill, reg, timeout, powershell) in its working folder first: that
+    // is System32, not a folder a user may write to, and not the folder the
+    // script deletes.
+    const std::wstring& directory = system;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -86,7 +92,7 @@ std::optional<StartedScript> StartUninstallScript(std::string_view folder, unsig
     PROCESS_INFORMATION started{};
     // Suspended in any case: a contained script joins its job before it runs.
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
-                        nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &started))
+                        nullptr, directory.c_str(), &startup, &started))
         return fail(GetLastError());
     StartedScript script;
     script.process.reset(started.hProcess);

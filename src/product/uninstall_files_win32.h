@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <string>
 
 #include "runtime/unique_handle_win32.h"
 
@@ -15,9 +15,10 @@ namespace zorv::product {
 
 // Each creates or truncates its file in the folder (with or without a
 // trailing separator) and writes the whole text at once; the system's
-// error code, 0 when written.
-uint32_t WriteUninstallScript(std::string_view folder);
-uint32_t WriteUninstallInstructions(std::string_view folder);
+// error code, 0 when written.  Folders are wide: the uninstaller's own
+// folder comes from the system and may hold any character.
+uint32_t WriteUninstallScript(const std::wstring& folder);
+uint32_t WriteUninstallInstructions(const std::wstring& folder);
 
 // A started script: the command interpreter's process running it.
 struct StartedScript {
@@ -41,10 +42,13 @@ enum ScriptStartOptions : unsigned {
 };
 
 // Starts the folder's "Uninstall.bat" hidden in the system's command
-// interpreter, from outside the folder (its parent, or the temporary
-// folder): the script deletes its own folder, which a process holding it as
-// current directory would keep.  Nothing when the interpreter could not be
-// started; *error then holds the system's error code.
-std::optional<StartedScript> StartUninstallScript(std::string_view folder, unsigned options, uint32_t* error = nullptr);
+// interpreter (by its full path, without the registry's AutoRun commands),
+// with System32 as its working folder: the script deletes its own folder,
+// which a process holding it as current directory would keep, and the
+// interpreter takes the commands it runs from its working folder first.
+// Nothing when the interpreter could not be started; *error then holds the
+// system's error code.
+std::optional<StartedScript> StartUninstallScript(const std::wstring& folder, unsigned options,
+                                                  uint32_t* error = nullptr);
 
 }  // namespace zorv::product

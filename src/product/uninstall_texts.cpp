@@ -123,7 +123,7 @@ echo.
 echo 5. 正在删除程序文件...
 REM 获取批处理文件所在的目录
 set "UNINSTALL_DIR=%~dp0"
-echo    正在删除目录: %UNINSTALL_DIR%
+echo    正在删除目录: "%UNINSTALL_DIR%"
 
 REM 先尝试正常删除
 rd /s /q "%UNINSTALL_DIR%" 2>nul
@@ -132,12 +132,12 @@ REM 如果删除失败（例如文件被占用），使用延迟删除技巧
 if exist "%UNINSTALL_DIR%" (
     echo    【信息】部分文件可能被占用，正在安排延迟删除...
     timeout /t 2 /nobreak >nul
-    powershell -Command "Start-Sleep -Milliseconds 500; Remove-Item -Path '%UNINSTALL_DIR%' -Recurse -Force" 2>nul
+    powershell -NoProfile -Command "Start-Sleep -Milliseconds 500; Remove-Item -LiteralPath $env:UNINSTALL_DIR -Recurse -Force" 2>nul
 )
 
 REM 再次检查是否删除成功
 if exist "%UNINSTALL_DIR%" (
-    echo    【错误】无法完全删除程序目录。请手动删除: %UNINSTALL_DIR%
+    echo    【错误】无法完全删除程序目录。请手动删除: "%UNINSTALL_DIR%"
 ) else (
     echo    程序文件已成功删除。
 )

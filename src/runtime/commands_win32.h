@@ -21,8 +21,11 @@ namespace zorv {
 // program in a drive root), and its file name.
 std::string GetRunDirectory();
 std::string GetExeFileName();
-// The program file's full path as the system gives it.
+// The program file's full path and its folder (without a trailing
+// backslash) as the system gives them: they may hold characters that code
+// page 936 does not have, so they stay wide up to the system call.
 const std::wstring& OwnProgramPathWide();
+const std::wstring& RunDirectoryWide();
 // Major and minor version of the running Windows as the process
 // environment block records them (not the compatibility-shimmed answers of
 // the version functions).
@@ -52,6 +55,8 @@ bool CopyFileOver(std::string_view source, std::string_view target);
 // order; true only when everything was written and the file closed.
 bool WriteBytesToFile(std::string_view path, std::initializer_list<std::span<const uint8_t>> parts);
 bool WriteBytesToFile(std::string_view path, std::span<const uint8_t> bytes);
+// The same for a path as the system gives it.
+bool WriteBytesToFile(const std::wstring& path, std::span<const uint8_t> bytes);
 
 // A value of the ini file, up to 10239 bytes; the default when the file,
 // the section or the key is missing.  Leading characters up to 0x20 of file,
@@ -59,6 +64,9 @@ bool WriteBytesToFile(std::string_view path, std::span<const uint8_t> bytes);
 // empty.  A file without a byte-order mark is read as GBK text whatever the
 // system's ANSI code page; a Unicode file is read by the system.
 std::string ReadIniValue(std::string_view file, std::string_view section, std::string_view key,
+                         std::string_view defaultValue = {});
+// The same for a file path as the system gives it.
+std::string ReadIniValue(const std::wstring& file, std::string_view section, std::string_view key,
                          std::string_view defaultValue = {});
 
 // Registry roots by number.
@@ -97,6 +105,10 @@ bool CreateShortcut(std::string_view linkFile, std::string_view target,
                     std::optional<std::string_view> description = {}, std::optional<std::string_view> arguments = {},
                     std::optional<std::string_view> workingDirectory = {});
 
+// A link at the path (as the system gives it) to the target, shown with
+// SW_SHOW; false on COM errors.
+bool CreateShortcut(const std::wstring& linkFile, const std::wstring& target);
+
 // Kinds of folder GetSpecialFolder answers.
 enum SpecialFolder : int32_t {
     kDocumentsFolder = 1, kFavoritesFolder = 2, kDesktopFolder = 3, kFontsFolder = 4, kStartMenuFolder = 5,
@@ -105,6 +117,9 @@ enum SpecialFolder : int32_t {
 };
 // The folder's path with a trailing "\"; empty for another kind or a failure.
 std::string GetSpecialFolder(int32_t kind);
+// The same as the system gives it: a user's folders may hold characters
+// that code page 936 does not have.
+std::wstring GetSpecialFolderWide(int32_t kind);
 
 // The version texts of a file.
 struct FileVersionInfo {

@@ -93,6 +93,15 @@ bool WriteAll(HANDLE file, std::span<const uint8_t> bytes) {
     return true;
 }
 
+bool WriteWideFile(const std::wstring& path, std::initializer_list<std::span<const uint8_t>> parts) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    for (std::span<const uint8_t> part : parts) {
+        if (!WriteAll(file.get(), part)) return false;
+    }
+    return CloseHandle(file.release()) != 0;
+}
+
 }  // namespace
 
 bool MakeDirectory(std::string_view path) { return CreateDirectoryW(WideFromGbk(path).c_str(), nullptr) != 0; }
@@ -122,14 +131,10 @@ bool CopyFileOver(std::string_view source, std::string_view target) {
 }
 
 bool WriteBytesToFile(std::string_view path, std::initializer_list<std::span<const uint8_t>> parts) {
-    UniqueFile file(CreateFileW(WideFromGbk(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    for (std::span<const uint8_t> part : parts) {
-        if (!WriteAll(file.get(), part)) return false;
-    }
-    return CloseHandle(file.release()) != 0;
+    return WriteWideFile(WideFromGbk(path), parts);
 }
+
+bool WriteBytesToFile(const std::wstring& path, std::span<const uint8_t> bytes) { return WriteWideFile(path, {bytes}); }
 
 bool WriteBytesToFile(std::string_view path, std::span<const uint8_t> bytes) {
     return WriteBytesToFile(path, {bytes});

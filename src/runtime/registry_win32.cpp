@@ -79,13 +79,11 @@ bool SetValue(int32_t root, std::string_view path, DWORD type, const void* data,
 
 }  // namespace
 
-std::string ReadIniValue(std::string_view file, std::string_view section, std::string_view key,
+std::string ReadIniValue(const std::wstring& wideFile, std::string_view section, std::string_view key,
                          std::string_view defaultValue) {
-    file = SkipLeadingControls(file);
     section = SkipLeadingControls(section);
     key = SkipLeadingControls(key);
-    if (file.empty() || section.empty() || key.empty()) return {};
-    std::wstring wideFile = WideFromGbk(file);
+    if (wideFile.empty() || section.empty() || key.empty()) return {};
     std::optional<std::string> content = ReadFileBytes(wideFile);
     if (content && !HasByteOrderMark(*content)) {
         // Without a byte-order mark the file holds GBK text, like every text
@@ -100,6 +98,13 @@ std::string ReadIniValue(std::string_view file, std::string_view section, std::s
                                             WideFromGbk(defaultValue).c_str(), buffer.data(), kIniBufferLength,
                                             wideFile.c_str());
     return GbkFromWide(std::wstring_view(buffer.data(), length));
+}
+
+std::string ReadIniValue(std::string_view file, std::string_view section, std::string_view key,
+                         std::string_view defaultValue) {
+    file = SkipLeadingControls(file);
+    if (file.empty()) return {};
+    return ReadIniValue(WideFromGbk(file), section, key, defaultValue);
 }
 
 bool WriteRegistryValue(int32_t root, std::string_view path, int32_t value) {

@@ -113,6 +113,11 @@ const std::wstring& OwnProgramPathWide() {
     return programPathWide;
 }
 
+const std::wstring& RunDirectoryWide() {
+    std::call_once(pathOnce, DetermineProgramPath);
+    return runDirectoryWide;
+}
+
 HWND RuntimeOwnerWindow() { return ownerWindow.load(); }
 
 }  // namespace zorv

@@ -14,8 +14,7 @@ namespace {
 std::mutex logLock;
 UniqueFile logFile;
 
-std::string Utf8FromGbk(std::string_view text) {
-    std::wstring wide = WideFromGbk(text);
+std::string Utf8FromWide(std::wstring_view wide) {
     if (wide.empty()) return {};
     int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(std::size_t(length > 0 ? length : 0), '\0');
@@ -27,6 +26,14 @@ LogTime Now() {
     SYSTEMTIME local;
     GetLocalTime(&local);
     return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond, local.wMilliseconds};
+}
+
+void WriteLine(std::wstring_view text) {
+    std::lock_guard guard(logLock);
+    if (!logFile) return;
+    std::string line = FormatLogLine(Now(), Utf8FromWide(text));
+    DWORD written = 0;
+    WriteFile(logFile.get(), line.data(), DWORD(line.size()), &written, nullptr);
 }
 
 }  // namespace
@@ -47,13 +54,9 @@ bool SetupLogOpen() {
     return bool(logFile);
 }
 
-void Log(std::string_view text) {
-    std::lock_guard guard(logLock);
-    if (!logFile) return;
-    std::string line = FormatLogLine(Now(), Utf8FromGbk(text));
-    DWORD written = 0;
-    WriteFile(logFile.get(), line.data(), DWORD(line.size()), &written, nullptr);
-}
+void Log(std::string_view text) { WriteLine(WideFromGbk(text)); }
+
+void Log(std::wstring_view text) { WriteLine(text); }
 
 void LogResult(std::string_view what, uint32_t systemError) {
     std::string text(what);

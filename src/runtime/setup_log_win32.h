@@ -11,8 +11,9 @@ namespace zorv {
 bool OpenSetupLog(const std::wstring& path);
 bool SetupLogOpen();
 
-// One line of GBK text.
+// One line of GBK text, or of wide text as the system gives it.
 void Log(std::string_view text);
+void Log(std::wstring_view text);
 // One line: what was done, then "ok" or "failed, system error <code>".
 void LogResult(std::string_view what, uint32_t systemError);
 

@@ -52,24 +52,40 @@ HRESULT CreateShellLink(ComRef<IShellLinkW>& link) {
     return CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out());
 }
 
-bool SaveShortcut(IShellLinkW* link, const std::wstring& linkFile, std::string_view target,
-                  std::optional<std::string_view> description, std::optional<std::string_view> arguments,
-                  std::optional<std::string_view> workingDirectory) {
-    if (FAILED(link->SetPath(WideFromGbk(target).c_str()))) return false;
+struct LinkFields {
+    std::wstring target;
+    std::optional<std::wstring> description, arguments, workingDirectory;
+};
+
+bool SaveShortcut(IShellLinkW* link, const std::wstring& linkFile, const LinkFields& fields) {
+    if (FAILED(link->SetPath(fields.target.c_str()))) return false;
     link->SetShowCmd(SW_SHOW);
-    if (description) link->SetDescription(WideFromGbk(*description).c_str());
-    if (arguments) link->SetArguments(WideFromGbk(*arguments).c_str());
-    if (workingDirectory) link->SetWorkingDirectory(WideFromGbk(*workingDirectory).c_str());
+    if (fields.description) link->SetDescription(fields.description->c_str());
+    if (fields.arguments) link->SetArguments(fields.arguments->c_str());
+    if (fields.workingDirectory) link->SetWorkingDirectory(fields.workingDirectory->c_str());
     ComRef<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return false;
     return SUCCEEDED(file->Save(linkFile.c_str(), TRUE));
 }
 
-std::string WithTrailingBackslash(std::wstring_view path) {
-    std::string text = GbkFromWide(path);
-    if (text.empty()) return {};
-    if (text.back() != '\\') text += '\\';
-    return text;
+bool SaveShortcutFile(const std::wstring& linkFile, const LinkFields& fields) {
+    ComRef<IShellLinkW> link;
+    HRESULT created = CreateShellLink(link);
+    if (created == CO_E_NOTINITIALIZED) {
+        // Called on a thread without COM: give this call its own apartment.
+        ScopedCom com;
+        if (FAILED(CreateShellLink(link))) return false;
+        bool saved = SaveShortcut(link.get(), linkFile, fields);
+        link.reset();
+        return saved;
+    }
+    if (FAILED(created)) return false;
+    return SaveShortcut(link.get(), linkFile, fields);
+}
+
+std::optional<std::wstring> WideOf(std::optional<std::string_view> text) {
+    if (!text) return std::nullopt;
+    return WideFromGbk(*text);
 }
 
 int Csidl(int32_t kind) {
@@ -103,36 +119,35 @@ bool CreateShortcut(std::string_view linkFile, std::string_view target, std::opt
                     std::optional<std::string_view> arguments, std::optional<std::string_view> workingDirectory) {
     std::string fileName(linkFile);
     if (fileName.find('.') == std::string::npos) fileName += ".lnk";
-    ComRef<IShellLinkW> link;
-    HRESULT created = CreateShellLink(link);
-    if (created == CO_E_NOTINITIALIZED) {
-        // Called on a thread without COM: give this call its own apartment.
-        ScopedCom com;
-        if (FAILED(CreateShellLink(link))) return false;
-        bool saved = SaveShortcut(link.get(), WideFromGbk(fileName), target, description, arguments,
-                                  workingDirectory);
-        link.reset();
-        return saved;
-    }
-    if (FAILED(created)) return false;
-    return SaveShortcut(link.get(), WideFromGbk(fileName), target, description, arguments, workingDirectory);
+    return SaveShortcutFile(WideFromGbk(fileName),
+                            {WideFromGbk(target), WideOf(description), WideOf(arguments), WideOf(workingDirectory)});
 }
 
-std::string GetSpecialFolder(int32_t kind) {
+bool CreateShortcut(const std::wstring& linkFile, const std::wstring& target) {
+    return SaveShortcutFile(linkFile, {target, std::nullopt, std::nullopt, std::nullopt});
+}
+
+std::wstring GetSpecialFolderWide(int32_t kind) {
     wchar_t buffer[MAX_PATH + 1] = {};
+    std::wstring folder;
     if (int csidl = Csidl(kind); csidl >= 0) {
         if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE)) return {};
-        return WithTrailingBackslash(buffer);
+        folder = buffer;
+    } else {
+        UINT length = 0;
+        switch (kind) {
+            case kWindowsFolder: length = GetWindowsDirectoryW(buffer, MAX_PATH); break;
+            case kSystemFolder: length = GetSystemDirectoryW(buffer, MAX_PATH); break;
+            case kTempFolder: length = GetTempPathW(MAX_PATH, buffer); break;
+            default: return {};
+        }
+        if (length == 0 || length >= MAX_PATH) return {};
+        folder.assign(buffer, length);
     }
-    UINT length = 0;
-    switch (kind) {
-        case kWindowsFolder: length = GetWindowsDirectoryW(buffer, MAX_PATH); break;
-        case kSystemFolder: length = GetSystemDirectoryW(buffer, MAX_PATH); break;
-        case kTempFolder: length = GetTempPathW(MAX_PATH, buffer); break;
-        default: return {};
-    }
-    if (length == 0 || length >= MAX_PATH) return {};
-    return WithTrailingBackslash(std::wstring_view(buffer, length));
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
 }
+
+std::string GetSpecialFolder(int32_t kind) { return GbkFromWide(GetSpecialFolderWide(kind)); }
 
 }  // namespace zorv

@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "product/installed_product_win32.h"
 #include "product/product_files.h"
 #include "product/uninstall_files_win32.h"
 #include "product/uninstall_texts.h"
+#include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/exit.h"
 #include "runtime/setup_log_win32.h"
@@ -53,9 +55,9 @@ void LetScriptRunOnExit() {
 }
 
 // The script written and made (suspended); false when either failed.
-bool PrepareScript(const std::string& folder) {
+bool PrepareScript(const std::wstring& folder) {
     uint32_t error = product::WriteUninstallScript(folder);
-    LogResult("write " + product::FileInFolder(folder, product::kUninstallScriptName), error);
+    LogResult("write " + product::FileInFolder(GbkFromWide(folder), product::kUninstallScriptName), error);
     if (error != 0) return false;
     readyScript = product::StartUninstallScript(folder, product::kStartSuspended, &error);
     LogResult("start the uninstall script", readyScript ? 0 : error);
@@ -71,10 +73,20 @@ void CoverUninstallButton(bool cover) {
     ui::WriteProperty(ids::MainWindow, ids::DragHandleHidden, ids::prop::Top, 560);
 }
 
+// Whether the folder is the installation this uninstaller may remove: the
+// registered one, or where nothing is registered, a folder named "zorv"
+// that holds the product (a copy of the uninstaller in any other folder of
+// that name, unpacked from an archive say, must not delete that folder).
+bool IsOwnInstallation(const std::wstring& folder) {
+    if (std::optional<std::wstring> registered = product::RegisteredInstallLocation())
+        return product::SameFolder(*registered, folder);
+    return product::IsProductFolder(GbkFromWide(folder)) && product::HoldsProductFile(folder);
+}
+
 // The checks of both ways to uninstall: the refusal's message, or null.
-const char* Refusal(const std::string& folder) {
+const char* Refusal(const std::wstring& folder) {
     if (!administratorCheck.load()()) return kNotAdministrator;
-    if (!product::IsProductFolder(folder)) return kNotInProductFolder;
+    if (!IsOwnInstallation(folder)) return kNotInProductFolder;
     return nullptr;
 }
 
@@ -85,7 +97,7 @@ AdministratorCheck SetAdministratorCheck(AdministratorCheck check) {
 }
 
 void UninstallClick() {
-    std::string folder = GetRunDirectory();
+    const std::wstring& folder = RunDirectoryWide();
     if (const char* refusal = Refusal(folder)) {
         Log(std::string("uninstall refused: ") + refusal);
         ui::ShowStatus(refusal, ui::kStatusNotice, 10);
@@ -104,7 +116,7 @@ void UninstallClick() {
 }
 
 void QuietUninstall() {
-    std::string folder = GetRunDirectory();
+    const std::wstring& folder = RunDirectoryWide();
     if (const char* refusal = Refusal(folder)) {
         Log(std::string("uninstall refused: ") + refusal);
         ExitProgram(refusal == kNotAdministrator ? kUninstallNotAdministrator : kUninstallNotInProductFolder);

@@ -32,13 +32,18 @@ TEST_F(PrivilegeCheck, WithoutRightsTheOwnFileIsStartedOnceThroughRunas) {
     answerAdministrator = false;
     EXPECT_FALSE(EnsureElevated());
     ASSERT_EQ(launched.size(), 1u);
-    EXPECT_EQ(launched[0].verb, "runas");
-    EXPECT_EQ(launched[0].file, GetRunDirectory() + "\\" + GetExeFileName());
+    EXPECT_EQ(launched[0].verb, L"runas");
+    wchar_t own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    EXPECT_EQ(launched[0].file, own);
     // The arguments this program was given go along (none have blanks here).
-    std::string arguments;
-    for (int i = 1; i < __argc; ++i) arguments += (i > 1 ? " " : "") + std::string(__argv[i]);
+    std::wstring arguments;
+    for (int i = 1; i < __argc; ++i) {
+        if (i > 1) arguments += L' ';
+        for (const char* c = __argv[i]; *c; ++c) arguments += wchar_t(*c);
+    }
     EXPECT_EQ(launched[0].parameters, arguments);
-    EXPECT_EQ(launched[0].directory, GetRunDirectory());
+    EXPECT_EQ(launched[0].directory, std::wstring(own).substr(0, std::wstring(own).rfind(L'\\')));
     EXPECT_EQ(launched[0].show, SW_SHOWNORMAL);
 }
 

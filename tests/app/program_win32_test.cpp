@@ -269,4 +269,54 @@ TEST_F(ProgramRun, OfTwoSimultaneousStartsExactlyOneRuns) {
     }
 }
 
+// A mapping of the instance's name that anybody could have made (it has
+// no administrator for its owner) is no running installer: it does not keep
+// the installer from coming up.
+TEST_F(ProgramRun, AMappingOfItsNameThatNoAdministratorMadeDoesNotKeepItFromRunning) {
+    HANDLE squatter = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, L"f8dd58ce17e57683");
+    ASSERT_NE(squatter, nullptr);
+    ASSERT_NE(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    Child program(CopyProgramAs(L"zorv-run-squatted", L"zorv-setup.exe"));
+    ASSERT_TRUE(program.started());
+    HWND main = program.WaitForMainWindow();
+    EXPECT_NE(main, nullptr) << "the installer yielded to a mapping it should not trust";
+    if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(20000), 0u);
+    CloseHandle(squatter);
+}
+
+// Started without administrator rights from a folder whose name code page
+// 936 cannot hold, the relaunch names the program whole and passes its
+// arguments on: the relaunched program comes up.
+TEST_F(ProgramRun, TheRelaunchForRightsFindsAProgramInAFolderOutsideCodePage936) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"\u0141ukasz \uB2E4\uC6B4\uB85C\uB4DC \u4E0B\u8F7D";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring exe = folder + L"\\zorv-setup.exe", report = folder + L"\\came-up.txt";
+    DeleteFileW((folder + L"\\relaunched.mark").c_str());
+    DeleteFileW(report.c_str());
+    std::wstring child = L"Z:";
+    for (char c : std::string(ZORV_RELAUNCH_CHILD)) child.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+    ASSERT_TRUE(CopyFileW(child.c_str(), exe.c_str(), FALSE));
+    Child first(exe, L"/URL=http://127.0.0.1:9/zorv.exe", folder);
+    ASSERT_TRUE(first.started());
+    EXPECT_EQ(first.WaitForExit(20000), 0u);
+    bool cameUp = false;
+    for (int i = 0; i < kPolls && !cameUp; ++i) {
+        cameUp = GetFileAttributesW(report.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!cameUp) Sleep(kPollMs);
+    }
+    ASSERT_TRUE(cameUp) << "the relaunched program never came up";
+    Sleep(200);
+    HANDLE file = CreateFileW(report.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    wchar_t text[1024] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - sizeof(wchar_t), &read, nullptr);
+    CloseHandle(file);
+    std::wstring lines(text);
+    EXPECT_EQ(lines.substr(0, lines.find(L'\n')), exe);
+    EXPECT_NE(lines.find(L"/URL=http://127.0.0.1:9/zorv.exe"), std::wstring::npos);
+}
+
 }  // namespace

@@ -47,20 +47,7 @@ TEST(UpdateSettings, ConfiguredAddressReplacesTheBuiltInOneUnlessBlank) {
     EXPECT_EQ(ChooseProductUrl("  http://mirror.example/zorv.exe \t", builtIn), "http://mirror.example/zorv.exe");
     EXPECT_EQ(ChooseProductUrl("", builtIn), builtIn);
     EXPECT_EQ(ChooseProductUrl(" \t ", builtIn), builtIn);
-    EXPECT_EQ(UpIniPath("C:\\Program Files (x86)\\zorv"), "C:\\Program Files (x86)\\zorv/up.ini");
-}
-
-TEST(ElevatedRelaunch, OwnFileThroughRunasWithoutParametersInItsDirectory) {
-    ShellRequest request = ElevatedRelaunchRequest("C:\\setup dir", "zorv-setup.exe");
-    EXPECT_EQ(request.verb, "runas");
-    EXPECT_EQ(request.file, "C:\\setup dir\\zorv-setup.exe");
-    EXPECT_EQ(request.parameters, "");
-    EXPECT_EQ(request.directory, "C:\\setup dir");
-    EXPECT_EQ(request.show, 1);
-    // A program in a drive root: the run directory is the bare drive.
-    ShellRequest root = ElevatedRelaunchRequest("D:", "卸载.exe");
-    EXPECT_EQ(root.file, "D:\\卸载.exe");
-    EXPECT_EQ(root.directory, "D:");
+    EXPECT_EQ(UpIniPath(L"C:\\Program Files (x86)\\zorv"), L"C:\\Program Files (x86)\\zorv/up.ini");
 }
 
 }  // namespace

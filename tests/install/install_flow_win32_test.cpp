@@ -3,7 +3,10 @@
 // mouse clicks, and the files, links and registry values of the prefix.
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <vector>
 #include <string>
 
 #include "runtime/codepage_win32.h"
@@ -54,6 +58,13 @@ std::wstring Special(int csidl) {
 std::wstring DesktopLink() { return Special(CSIDL_DESKTOPDIRECTORY) + L"\\Zorvane.lnk"; }
 std::wstring StartMenuLink() { return Special(CSIDL_STARTMENU) + L"\\Zorvane.lnk"; }
 std::wstring InFolder(const wchar_t* name) { return std::wstring(kFolder) + L"\\" + name; }
+
+// System32 as the system names it, with a trailing backslash.
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\";
+}
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsFile(const std::wstring& path) {
@@ -134,9 +145,34 @@ void RemoveTree(const std::wstring& folder) {
 }
 
 // Nothing of an earlier run: no product running, no folder, links or key.
-void ClearInstallation() {
+// Ends every running product.  The installer asks the desktop shell to
+// start it, which it does a moment later: a product may still come up after
+// its installer has ended, so the processes are watched until none has
+// shown up for a while.
+void EndProducts() {
     EnumWindows(CloseProductWindow, 0);
-    Sleep(300);
+    for (int quiet = 0, polls = 0; quiet < 5 && polls < 100; ++polls) {
+        bool found = false;
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (_wcsicmp(entry.szExeFile, L"zorv.exe") != 0) continue;
+            found = true;
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                TerminateProcess(process, 1);
+                WaitForSingleObject(process, 2000);
+                CloseHandle(process);
+            }
+        }
+        CloseHandle(snapshot);
+        quiet = found ? 0 : quiet + 1;
+        Sleep(100);
+    }
+}
+
+void ClearInstallation() {
+    EndProducts();
     RemoveTree(kFolder);
     DeleteFileW(DesktopLink().c_str());
     DeleteFileW(StartMenuLink().c_str());
@@ -195,6 +231,30 @@ protected:
         ASSERT_NE(main, nullptr);
         Sleep(500);
         layout::Click(main, layout::kInstallButton);
+    }
+    // Starts the installer, types the folder into the options panel's box and
+    // confirms it.
+    void StartAndInstallInto(ChildProgram& program, const std::wstring& typed) {
+        ASSERT_TRUE(program.started());
+        HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        HWND options = TopLevelOfSize(program.id(), layout::kOptionsWidth, layout::kOptionsHeight);
+        ASSERT_NE(options, nullptr);
+        Sleep(500);
+        layout::Click(main, layout::kOptionsLink);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000));
+        HWND edit = ControlAt(options, layout::kFolderBoxLeft, layout::kFolderBoxTop, layout::kFolderBoxHeight);
+        ASSERT_NE(edit, nullptr);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        layout::Click(options, layout::kConfirmButton);
+    }
+    // The text the status strip shows.
+    static std::wstring StatusText(const ChildProgram& program) {
+        HWND status = TopLevelOfSize(program.id(), layout::kStatusWidth, layout::kStatusHeight);
+        HWND text = status ? ControlAt(status, layout::kStatusTextLeft, layout::kStatusTextTop,
+                                       layout::kStatusTextHeight)
+                           : nullptr;
+        return text ? WindowText(text) : std::wstring();
     }
     // Runs one whole install that must end with 0.
     void InstallOnce() {
@@ -267,15 +327,16 @@ TEST_F(InstallFlow, FreshInstallWritesRegistersLinksAndStartsTheProduct) {
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 1u);
 
     // A second install over the first, started from inside the install
-    // folder, removes the old version with its script started outside the
-    // folder, and its one download succeeds straight away.
-    EnumWindows(CloseProductWindow, 0);
+    // folder, removes the old version with its script run from System32 (not
+    // from the folder it deletes, nor from one a user may write to), and its
+    // one download succeeds straight away.
+    EndProducts();
     DeleteFileW(InFolder(L"zorv-started.txt").c_str());
     {
         ChildProgram again(SetupExe(), Options(), kFolder);
         StartAndClick(again);
         std::set<std::wstring> scriptDirectories = DirectoriesOfProcessesNamed(L"cmd.exe", 5000);
-        EXPECT_EQ(scriptDirectories, std::set<std::wstring>{kFolderParent});
+        EXPECT_EQ(scriptDirectories, std::set<std::wstring>{SystemFolder()});
         ASSERT_EQ(again.WaitForExit(kInstallMs), 0u);
     }
     EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), 2u);
@@ -361,7 +422,13 @@ TEST_F(InstallFlow, NoDllBesideTheInstallerOrTheUninstallerIsLoaded) {
     server_.Route("/zorv.exe", Body(product_));
     const std::wstring downloads = L"C:\\users\\Public\\planted-downloads";
     const std::wstring markers = L"C:\\zorv-planted-markers";
-    const wchar_t* names[] = {L"version.dll", L"msimg32.dll", L"uxtheme.dll", L"wintrust.dll", L"advpack.dll"};
+    // version.dll is no name to plant here: Wine's own user32 imports it, so
+    // under Wine it is looked for beside every program that shows a window
+    // before the program's first line runs (Windows' user32 does not).  That
+    // the installer itself imports it no more is checked on the exe's import
+    // table (ImportedDlls.OnlyTheSystemsKnownDlls).
+    const wchar_t* names[] = {L"msimg32.dll", L"uxtheme.dll", L"wintrust.dll", L"advpack.dll", L"secur32.dll",
+                              L"crypt32.dll"};
     auto plant = [&](const std::wstring& folder) {
         for (const wchar_t* name : names)
             ASSERT_TRUE(CopyFileW(WinePathOf(ZORV_PLANTED_DLL).c_str(), (folder + L"\\" + name).c_str(), FALSE));
@@ -371,16 +438,32 @@ TEST_F(InstallFlow, NoDllBesideTheInstallerOrTheUninstallerIsLoaded) {
     CreateDirectoryW(downloads.c_str(), nullptr);
     plant(downloads);
     ASSERT_TRUE(CopyFileW(SetupExe().c_str(), (downloads + L"\\zorv-setup.exe").c_str(), FALSE));
-    wchar_t overrides[512] = {};
-    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 512);
-    std::wstring preferOwn = std::wstring(overrides) + L";version,msimg32,uxtheme,wintrust,advpack=n,b";
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", preferOwn.c_str());
+    // Wine takes a program's own copy first when its settings for that
+    // program say so (what Windows does for every DLL outside its known ones).
+    auto preferOwnCopies = [&](bool prefer) {
+        for (const wchar_t* program : {L"zorv-setup.exe", L"卸载.exe"}) {
+            std::wstring key = std::wstring(L"Software\\Wine\\AppDefaults\\") + program + L"\\DllOverrides";
+            if (!prefer) {
+                RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+                continue;
+            }
+            HKEY overrides = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides,
+                                      nullptr),
+                      ERROR_SUCCESS);
+            for (const wchar_t* name : {L"msimg32", L"uxtheme", L"wintrust", L"advpack", L"secur32", L"crypt32"})
+                RegSetValueExW(overrides, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"native,builtin"),
+                               sizeof(L"native,builtin"));
+            RegCloseKey(overrides);
+        }
+    };
+    preferOwnCopies(true);
     {
         ChildProgram program(downloads + L"\\zorv-setup.exe", Options(), downloads);
         StartAndClick(program);
         EXPECT_EQ(program.WaitForExit(kInstallMs), 0u);
     }
-    EnumWindows(CloseProductWindow, 0);
+    EndProducts();
     ASSERT_TRUE(Exists(InFolder(L"卸载.exe")));
     plant(kFolder);
     {
@@ -391,7 +474,7 @@ TEST_F(InstallFlow, NoDllBesideTheInstallerOrTheUninstallerIsLoaded) {
         layout::Click(main, layout::kInstallButton);
         EXPECT_EQ(uninstaller.WaitForExit(10000), 0u);
     }
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides);
+    preferOwnCopies(false);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((markers + L"\\*.loaded").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -402,6 +485,255 @@ TEST_F(InstallFlow, NoDllBesideTheInstallerOrTheUninstallerIsLoaded) {
     EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")); }, 30000));
     RemoveTree(downloads);
     RemoveTree(markers);
+}
+
+// The Linux path of a Windows one (Wine's own export), for links made from
+// the Linux side: Wine makes no junctions of its own.
+std::string UnixPathOf(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    std::string result = name ? name : "";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a Linux program (Wine starts them like its own) and waits for it.
+bool RunOnLinux(const std::wstring& program, std::string arguments) {
+    std::wstring line = program + L" ";
+    line.append(arguments.begin(), arguments.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW((L"Z:" + program).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started))
+        return false;
+    WaitForSingleObject(started.hProcess, 10000);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
+
+// Removes a folder with every link in it from the Linux side (Wine cannot
+// remove the links that the Linux side made).
+void RemoveWithLinks(const std::wstring& folder) { RunOnLinux(L"/bin/rm", "-rf \"" + UnixPathOf(folder) + "\""); }
+
+// A symbolic link at link naming target, made by the Linux ln (Wine shows it
+// as a folder that is a reparse point, as Windows shows a junction).
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    RunOnLinux(L"/bin/ln", "-sfn \"" + UnixPathOf(target) + "\" \"" + UnixPathOf(link) + "\"");
+    return (GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The SIDs the folder's access list names, as text.
+std::vector<std::wstring> AccessListSids(const std::wstring& folder) {
+    std::vector<std::wstring> sids;
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return sids;
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(acl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        LPWSTR text = nullptr;
+        if (ConvertSidToStringSidW(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, &text)) {
+            sids.push_back(text);
+            LocalFree(text);
+        }
+    }
+    LocalFree(descriptor);
+    return sids;
+}
+
+// The install folder is made as a program folder: only SYSTEM, the
+// administrators and the user who installs may change it, Users may read
+// it.  A link where the install folder would be is refused before anything
+// is written, through it or elsewhere.
+TEST_F(InstallFlow, TheInstallFolderIsAProgramFolderAndALinkInItsPlaceIsRefused) {
+    server_.Route("/zorv.exe", Body(product_));
+    const std::wstring parent = L"C:\\zorv-ground", folder = parent + L"\\zorv", elsewhere = L"C:\\zorv-elsewhere";
+    RemoveTree(parent);
+    RemoveTree(elsewhere);
+    // Whatever becomes of the test, the link goes with the folders (from the
+    // Linux side, which is run only here at the end: a Linux program started
+    // while the test's server still serves keeps the server from answering).
+    struct Cleanup {
+        std::wstring parent, elsewhere;
+        ~Cleanup() {
+            RemoveWithLinks(parent);
+            RemoveWithLinks(elsewhere);
+        }
+    } cleanup{parent, elsewhere};
+    {
+        ChildProgram program(SetupExe(), Options());
+        StartAndInstallInto(program, folder);
+        ASSERT_EQ(program.WaitForExit(kInstallMs), 0u) << LogText();
+    }
+    EndProducts();
+    // Wine keeps of an access list what the Linux permissions can hold: the
+    // owner, SYSTEM and the group's read access.  A folder made with the
+    // drive's inherited access shows Everyone as well.
+    std::vector<std::wstring> sids = AccessListSids(folder);
+    ASSERT_FALSE(sids.empty());
+    for (const std::wstring& sid : sids) {
+        EXPECT_NE(sid, L"S-1-1-0") << "Everyone may reach the install folder";
+        EXPECT_NE(sid, L"S-1-5-11") << "Authenticated Users may reach the install folder";
+    }
+    EXPECT_NE(LogText().find("make folder C:\\zorv-ground\\zorv (SYSTEM and Administrators full control"),
+              std::string::npos)
+        << LogText();
+    EndProducts();
+    RemoveTree(folder);
+    ASSERT_FALSE(Exists(folder));
+
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(folder, elsewhere));
+    DeleteFileW(LogPath().c_str());
+    size_t requestsBefore = server_.RequestsFor("/zorv.exe").size();
+    ChildProgram program(SetupExe(), Options());
+    StartAndInstallInto(program, folder);
+    EXPECT_TRUE(WaitUntil([&] { return StatusText(program) == L"安装失败，安装路径中有联接点或符号链接，请选择其他安装目录"; },
+                          30000))
+        << Narrow(StatusText(program));
+    ASSERT_TRUE(WaitForLog("what the install made is taken back", kInstallMs)) << LogText();
+    EXPECT_TRUE(program.Running());
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((elsewhere + L"\\*").c_str(), &found);
+    int entries = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do entries += wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..");
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    EXPECT_EQ(entries, 0) << "something was written through the link";
+    EXPECT_EQ(server_.RequestsFor("/zorv.exe").size(), requestsBefore);
+    EXPECT_FALSE(UninstallKeyExists());
+    PostMessageW(program.WaitForWindow(kMainWindowTitle, 1000), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(5000), 0u);
+}
+
+// The uninstall script runs as it is meant to in folders whose names are
+// legal and common but hold what the command interpreter reads as syntax:
+// the ")" of "(x86)" inside a block, an "&", a "'".  Commands on the path
+// named after the pieces such a name breaks into record any run; the
+// PowerShell fallback (which Wine's interpreter reaches, since it keeps the
+// running script's folder) records what it was asked.
+TEST_F(InstallFlow, TheUninstallScriptRunsAsMeantWhateverTheFolderIsCalled) {
+    server_.Route("/zorv.exe", Body(product_));
+    const std::wstring planted = L"C:\\zorv-planted-commands";
+    RemoveTree(planted);
+    CreateDirectoryW(planted.c_str(), nullptr);
+    for (const wchar_t* name : {L"x86", L"b", L"powershell"}) {
+        std::ofstream batch((planted + L"\\" + name + L".bat").c_str(), std::ios::binary);
+        batch << "@echo %* >> \"C:\\zorv-planted-commands\\" << Narrow(name) << ".ran\"\r\n"
+              << "@echo \"dir=%UNINSTALL_DIR%\" >> \"C:\\zorv-planted-commands\\" << Narrow(name) << ".ran\"\r\n";
+    }
+    wchar_t path[4096] = {};
+    GetEnvironmentVariableW(L"PATH", path, 4096);
+    SetEnvironmentVariableW(L"PATH", (planted + L";" + path).c_str());
+    for (const std::wstring& folder : {std::wstring(kFolder), std::wstring(L"C:\\a&b c\\zorv"),
+                                      std::wstring(L"C:\\Bob's\\zorv")}) {
+        SCOPED_TRACE(Narrow(folder));
+        {
+            ChildProgram program(SetupExe(), Options());
+            StartAndInstallInto(program, folder);
+            ASSERT_EQ(program.WaitForExit(kInstallMs), 0u);
+        }
+        EndProducts();
+        ASSERT_TRUE(Exists(folder + L"\\卸载.exe"));
+        DeleteFileW((planted + L"\\powershell.ran").c_str());
+        ChildProgram quiet(folder + L"\\卸载.exe", L"/S", folder);
+        EXPECT_EQ(quiet.WaitForExit(20000), 0u);
+        EXPECT_TRUE(WaitUntil([&] { return !Exists(folder + L"\\zorv.exe") && !UninstallKeyExists(); }, 30000));
+        EXPECT_TRUE(WaitUntil([&] { return !Exists(folder + L"\\卸载.exe"); }, 10000));
+        EXPECT_FALSE(Exists(DesktopLink()));
+        EXPECT_FALSE(Exists(StartMenuLink()));
+        EXPECT_FALSE(Exists(planted + L"\\x86.ran")) << ReadWhole(planted + L"\\x86.ran");
+        EXPECT_FALSE(Exists(planted + L"\\b.ran")) << ReadWhole(planted + L"\\b.ran");
+        // The fallback names no folder of its own: the folder reaches it only
+        // through the environment.
+        EXPECT_TRUE(WaitUntil([&] { return Exists(planted + L"\\powershell.ran"); }, 10000));
+        std::string asked = ReadWhole(planted + L"\\powershell.ran");
+        EXPECT_NE(asked.find("-NoProfile -Command \"Start-Sleep -Milliseconds 500; Remove-Item -LiteralPath "
+                             "$env:UNINSTALL_DIR -Recurse -Force\""),
+                  std::string::npos)
+            << asked;
+        std::size_t environment = asked.find("\"dir=");
+        EXPECT_NE(asked.find("\"dir=" + Narrow(folder) + "\\\""), std::string::npos) << asked;
+        EXPECT_EQ(asked.substr(0, environment).find(Narrow(folder)), std::string::npos) << asked;
+        RemoveTree(folder);
+    }
+    SetEnvironmentVariableW(L"PATH", path);
+    RemoveTree(L"C:\\a&b c");
+    RemoveTree(L"C:\\Bob's");
+    RemoveTree(planted);
+}
+
+// A folder value of the user's shell folders, and its replacement for the
+// length of a test.
+class ShellFolderSetting {
+public:
+    ShellFolderSetting(const wchar_t* name, const std::wstring& folder) : name_(name) {
+        for (const wchar_t* key : kKeys) {
+            HKEY opened = nullptr;
+            RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &opened);
+            wchar_t value[MAX_PATH] = {};
+            DWORD size = sizeof value, type = 0;
+            RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+            saved_.push_back({value, type});
+            RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                           DWORD((folder.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(opened);
+        }
+    }
+    ~ShellFolderSetting() {
+        for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+            HKEY opened = nullptr;
+            RegOpenKeyExW(HKEY_CURRENT_USER, kKeys[i], 0, KEY_SET_VALUE, &opened);
+            RegSetValueExW(opened, name_, 0, saved_[i].second, reinterpret_cast<const BYTE*>(saved_[i].first.c_str()),
+                           DWORD((saved_[i].first.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(opened);
+        }
+    }
+    ShellFolderSetting(const ShellFolderSetting&) = delete;
+    ShellFolderSetting& operator=(const ShellFolderSetting&) = delete;
+
+private:
+    static constexpr const wchar_t* kKeys[] = {
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+    const wchar_t* name_;
+    std::vector<std::pair<std::wstring, DWORD>> saved_;
+};
+
+// Started from a folder, and with a desktop, whose names code page 936
+// cannot hold (a Polish user name, a Korean download folder): the program's
+// own path and the user's folders reach the system whole, so the
+// uninstaller is copied and the links are made.
+TEST_F(InstallFlow, AnInstallerInAFolderOutsideCodePage936InstallsWithItsUninstallerAndLinks) {
+    server_.Route("/zorv.exe", Body(product_));
+    const std::wstring downloads = L"C:\\users\\Public\\\u0141ukasz \uB2E4\uC6B4\uB85C\uB4DC";
+    const std::wstring desktop = L"C:\\users\\Public\\\u0141ukasz Desktop";
+    RemoveTree(downloads);
+    RemoveTree(desktop);
+    CreateDirectoryW(downloads.c_str(), nullptr);
+    CreateDirectoryW(desktop.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(SetupExe().c_str(), (downloads + L"\\zorv-setup.exe").c_str(), FALSE));
+    {
+        ShellFolderSetting redirected(L"Desktop", desktop);
+        ChildProgram program(downloads + L"\\zorv-setup.exe", Options(), downloads);
+        StartAndClick(program);
+        EXPECT_EQ(program.WaitForExit(kInstallMs), 0u);
+    }
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载.exe")), InstallerBytes()));
+    std::wstring product = std::wstring(kFolder) + L"\\zorv.exe";
+    EXPECT_EQ(_wcsicmp(LinkTarget(desktop + L"\\Zorvane.lnk").c_str(), product.c_str()), 0);
+    EXPECT_EQ(_wcsicmp(LinkTarget(StartMenuLink()).c_str(), product.c_str()), 0);
+    EXPECT_NE(LogText().find("\xC5\x81ukasz Desktop\\Zorvane.lnk to"), std::string::npos) << LogText();
+    RemoveTree(downloads);
+    RemoveTree(desktop);
 }
 
 // Each step after the download that cannot do its part takes the failed
@@ -558,14 +890,20 @@ TEST_F(InstallFlow, AServerThatKeepsCuttingInstallsNothingAndTheLinksGoAgain) {
 TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) {
     server_.Route("/zorv.exe", Body(product_));
     InstallOnce();
-    EnumWindows(CloseProductWindow, 0);
+    EndProducts();
 
     // A copy in a folder that only ends in the product's letters, or on the
     // desktop, refuses and touches nothing.
+    // Nor does one in another folder named like the product's that holds a
+    // product file (unpacked from an archive, say): only the registered
+    // installation is removed.
     std::wstring desktop = Special(CSIDL_DESKTOPDIRECTORY);
-    for (const std::wstring& other : {std::wstring(L"C:\\myzorv"), desktop}) {
+    const std::wstring unpacked = L"C:\\users\\Public\\Downloads\\zorv";
+    CreateDirectoryW(L"C:\\users\\Public\\Downloads", nullptr);
+    for (const std::wstring& other : {std::wstring(L"C:\\myzorv"), desktop, unpacked}) {
         CreateDirectoryW(other.c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(InFolder(L"卸载.exe").c_str(), (other + L"\\卸载.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(InFolder(L"zorv.exe").c_str(), (other + L"\\zorv.exe").c_str(), FALSE));
         std::wstring keep = other + L"\\keep.txt";
         std::ofstream(keep.c_str()) << "the user's own file";
         DeleteFileW(LogPath().c_str());
@@ -581,10 +919,15 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
         EXPECT_TRUE(Exists(keep));
         PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(refused.WaitForExit(5000), 0u);
+        ChildProgram quietlyRefused(other + L"\\卸载.exe", L"/S", other);
+        EXPECT_EQ(quietlyRefused.WaitForExit(20000), 2u);
+        EXPECT_TRUE(Exists(keep));
         DeleteFileW((other + L"\\卸载.exe").c_str());
+        DeleteFileW((other + L"\\zorv.exe").c_str());
         DeleteFileW(keep.c_str());
     }
     RemoveTree(L"C:\\myzorv");
+    RemoveTree(unpacked);
 
     // A script that cannot be written (a folder has its name) is reported:
     // the window stays, and the quiet uninstall ends with its own code.
@@ -609,7 +952,7 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     ASSERT_TRUE(RemoveDirectoryW(InFolder(L"Uninstall.bat").c_str()));
 
     // Started with the install folder as its current directory, as the
-    // shell starts it; the script it leaves runs from the folder's parent.
+    // shell starts it; the script it leaves runs from System32.
     ChildProgram uninstaller(InFolder(L"卸载.exe"), L"", kFolder);
     HWND main = uninstaller.WaitForWindow(kMainWindowTitle, 30000);
     ASSERT_NE(main, nullptr);
@@ -623,7 +966,7 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
     ULONGLONG ended = GetTickCount64() - clicked;
     std::printf("uninstaller ended %.2f s after the click\n", double(ended) / 1000.0);
     EXPECT_LT(ended, 4000u);
-    EXPECT_EQ(DirectoriesOfProcessesNamed(L"cmd.exe", 3000), std::set<std::wstring>{kFolderParent});
+    EXPECT_EQ(DirectoriesOfProcessesNamed(L"cmd.exe", 3000), std::set<std::wstring>{SystemFolder()});
     // Wine's cmd keeps the running script open, so the emptied folder itself
     // may stay; its files, the links and the key go.
     EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")) && !UninstallKeyExists(); }, 30000));
@@ -635,7 +978,7 @@ TEST_F(InstallFlow, UninstallFromTheFolderRemovesEverythingAndRefusesElsewhere) 
 TEST_F(InstallFlow, QuietUninstallShowsNoWindowAndRemovesEverything) {
     server_.Route("/zorv.exe", Body(product_));
     InstallOnce();
-    EnumWindows(CloseProductWindow, 0);
+    EndProducts();
     ChildProgram quiet(InFolder(L"卸载.exe"), L"/s", kFolder);
     EXPECT_EQ(quiet.WaitForWindow(kMainWindowTitle, 20000), nullptr);
     EXPECT_EQ(quiet.WaitForExit(20000), 0u);
@@ -656,7 +999,7 @@ BOOL CALLBACK CloseFolderWindow(HWND window, LPARAM process) {
 TEST_F(InstallFlow, ALockedProductThatCannotBeRemovedStopsBeforeTheDownload) {
     server_.Route("/zorv.exe", Body(product_));
     InstallOnce();
-    EnumWindows(CloseProductWindow, 0);
+    EndProducts();
     Sleep(500);
     // Held open without delete sharing: neither the script nor the removal
     // can take it.
@@ -683,9 +1026,20 @@ TEST_F(InstallFlow, ALockedProductThatCannotBeRemovedStopsBeforeTheDownload) {
 // left open, and nothing installed on the drive or elsewhere.
 TEST_F(InstallFlow, AFullOrReadOnlyDriveInstallsNothing) {
     server_.Route("/zorv.exe", Body(product_));
-    for (const wchar_t* variable : {L"ZORV_TINY_DRIVE", L"ZORV_READONLY_DRIVE"}) {
+    // On the full drive both attempts fail after part of the body; on the
+    // read-only one the install folder cannot be made, which ends the
+    // install before anything is fetched.
+    const struct {
+        const wchar_t* variable;
+        const wchar_t* message;
+        size_t requests;
+    } drives[] = {
+        {L"ZORV_TINY_DRIVE", L"获取下载文件失败，请尝试重启软件解决问题", 2},
+        {L"ZORV_READONLY_DRIVE", L"安装失败，无法写入安装目录中的文件，请检查安装目录后重试", 0},
+    };
+    for (const auto& expected : drives) {
         wchar_t drive[8] = {};
-        if (GetEnvironmentVariableW(variable, drive, 8) == 0)
+        if (GetEnvironmentVariableW(expected.variable, drive, 8) == 0)
             GTEST_SKIP() << "no small drives: run through tests/support/small-drives-run as root";
         std::wstring folder = std::wstring(drive) + L"\\zorv";
         size_t requestsBefore = server_.RequestsFor("/zorv.exe").size();
@@ -704,16 +1058,13 @@ TEST_F(InstallFlow, AFullOrReadOnlyDriveInstallsNothing) {
         std::wstring typed = std::wstring(drive) + L"\\";
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
         layout::Click(options, layout::kConfirmButton);
-        // Both attempts fail: on the full drive after part of the body, on the
-        // read-only one when the file is to be made, once the length came.
         HWND text = ControlAt(status, layout::kStatusTextLeft, layout::kStatusTextTop, layout::kStatusTextHeight);
         ASSERT_NE(text, nullptr);
-        EXPECT_TRUE(WaitUntil([&] { return WindowText(text) == L"获取下载文件失败，请尝试重启软件解决问题"; }, 40000))
-            << Narrow(WindowText(text));
-        EXPECT_EQ(server_.RequestsFor("/zorv.exe").size() - requestsBefore, 2u) << "one request per attempt";
+        EXPECT_TRUE(WaitUntil([&] { return WindowText(text) == expected.message; }, 40000)) << Narrow(WindowText(text));
         // Past the animation's shortcut step, whose links go again.
         ASSERT_TRUE(WaitForLog("what the install made is taken back", kInstallMs)) << LogText();
         DeleteFileW(LogPath().c_str());
+        EXPECT_EQ(server_.RequestsFor("/zorv.exe").size() - requestsBefore, expected.requests);
         EXPECT_TRUE(program.Running());
         for (const wchar_t* name : {L"zorv.exe", L"卸载.exe", L"Uninstall.bat", L"卸载说明.txt"})
             EXPECT_FALSE(Exists(folder + L"\\" + name)) << Narrow(name);

@@ -195,6 +195,24 @@ TEST(CommandLine, ProductUrlOption) {
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe x/URL=http://m.test/z.exe"), "");
 }
 
+TEST(CommandLine, SilentInstallOptionsInAnyOrderAndCase) {
+    SilentInstallOptions options = SilentInstallOptionsOf(
+        L"\"C:\\a b\\zorv-setup.exe\" /url=http://m/z.exe /noshortcuts \"/Dir=D:\\Program Files\\Apps\" /s /LOG=x.log");
+    EXPECT_TRUE(options.silent);
+    EXPECT_TRUE(options.noShortcuts);
+    EXPECT_FALSE(options.start);
+    EXPECT_TRUE(options.folderGiven);
+    EXPECT_EQ(options.folder, L"D:\\Program Files\\Apps");
+    // The folder's quotes may also enclose only the value.
+    EXPECT_EQ(SilentInstallOptionsOf(L"setup.exe /S /DIR=\"D:\\a b\" /START").folder, L"D:\\a b");
+    EXPECT_TRUE(SilentInstallOptionsOf(L"setup.exe /S /DIR=\"D:\\a b\" /START").start);
+    // An empty folder is given (and refused later); no /S, no silence.
+    EXPECT_TRUE(SilentInstallOptionsOf(L"setup.exe /S /DIR=").folderGiven);
+    EXPECT_FALSE(SilentInstallOptionsOf(L"setup.exe /DIR=D:\\x").silent);
+    EXPECT_FALSE(SilentInstallOptionsOf(L"/S").silent);
+    EXPECT_FALSE(SilentInstallOptionsOf(L"setup.exe /SILENT").silent);
+}
+
 TEST(CommandLine, LogFileKeepsEveryCharacterOfItsPath) {
     EXPECT_EQ(LogFileFromCommandLine(L"setup.exe /S \"/LOG=C:\\Users\\\u0141ukasz\\\uB2E4\uC6B4\uB85C\uB4DC\\setup.log\""),
               L"C:\\Users\\\u0141ukasz\\\uB2E4\uC6B4\uB85C\uB4DC\\setup.log");

@@ -68,8 +68,8 @@ TEST(UninstallScript, IsTheExactGbkTextWithCrLfBetweenLines) {
     std::string_view text = UninstallScriptText();
     ExpectWellFormed(text, 144);
     // Length and CRC-32 of the script as GBK with CR LF between its lines.
-    EXPECT_EQ(text.size(), 4394u);
-    EXPECT_EQ(Crc32(text), 0x5AFA3979u);
+    EXPECT_EQ(text.size(), 4417u);
+    EXPECT_EQ(Crc32(text), 0x31030211u);
 
     std::vector<std::string> lines = Lines(text);
     ASSERT_EQ(lines.size(), 144u);
@@ -79,6 +79,18 @@ TEST(UninstallScript, IsTheExactGbkTextWithCrLfBetweenLines) {
     EXPECT_EQ(lines[10], FromHex("202020206563686f20a1beb4edcef3a1bfc7ebd3d2bcfcb5e3bbf7b4cbbd"
                                  "c5b1bea3acd1a1d4f122d2d4b9dcc0edd4b1c9edb7ddd4cbd0d022a1a3"));
     EXPECT_EQ(lines.back(), "exit");
+    // The folder the script deletes is quoted where it is echoed (inside a
+    // parenthesised block a ")" of the folder, as in "(x86)", would end the
+    // block, and an "&" would start a command) and reaches PowerShell
+    // through the environment, as a literal path: no name of a folder can
+    // become code.
+    EXPECT_EQ(lines[113], FromHex("6563686f20202020d5fdd4dac9beb3fdc4bfc2bc3a202225554e494e5354414c4c5f4449522522"));
+    EXPECT_EQ(lines[122],
+              "    powershell -NoProfile -Command \"Start-Sleep -Milliseconds 500; Remove-Item -LiteralPath "
+              "$env:UNINSTALL_DIR -Recurse -Force\" 2>nul");
+    EXPECT_EQ(lines[127], FromHex("202020206563686f20202020a1beb4edcef3a1bfcedeb7a8cdeac8abc9beb3fdb3ccd0f2c4bfc2bc"
+                                  "a1a3c7ebcad6b6afc9beb3fd3a202225554e494e5354414c4c5f4449522522"));
+    EXPECT_EQ(lines[112], "set \"UNINSTALL_DIR=%~dp0\"");
 }
 
 TEST(UninstallInstructions, IsTheExactGbkTextWithCrLfBetweenLines) {
