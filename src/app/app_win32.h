@@ -25,8 +25,10 @@ using install::ReleaseGlobals;
 int ProgramStart();
 
 
-// Installs the program's handlers into the window layer's table.
+// Installs the program's handlers into the window layer's table, and the
+// keyboard order and the screen readers' names of the windows.
 void InstallHandlerTable();
+void InstallKeyboardTable();
 
 // Handlers bound in the form template.
 int OnMainWindowCreated(const ui::EventArgs& args);

@@ -99,6 +99,24 @@ void InstallHandlerTable() {
     set(Handler::InstallNotified, Notified);
     set(Handler::PathEditKeyDown, FolderBoxKey);
     ui::SetHandlerTable(table);
+    InstallKeyboardTable();
+}
+
+// The keyboard's way through the windows and the names screen readers read
+// where the words are part of a picture.  The options icon, the back icon
+// and the path caption repeat the links beside them and are left out.
+void InstallKeyboardTable() {
+    ui::SetKeyboardOrder(ids::MainWindow,
+                         {ids::InstallButton, ids::UninstallButton, ids::OptionsLink, ids::CloseButton});
+    ui::SetKeyboardOrder(ids::OptionsPanel, {ids::PathEdit, ids::BrowseIcon, ids::DesktopShortcutCheck,
+                                             ids::StartMenuCheck, ids::ConfirmButton, ids::OptionsBackLink});
+    ui::SetCancelControl(ids::OptionsPanel, ids::OptionsBackLink);
+    ui::SetAccessibleName(ids::MainWindow, ids::InstallButton, "立即安装");
+    ui::SetAccessibleName(ids::MainWindow, ids::UninstallButton, "立即卸载");
+    ui::SetAccessibleName(ids::MainWindow, ids::CloseButton, "关闭");
+    ui::SetAccessibleName(ids::OptionsPanel, ids::ConfirmButton, "立即安装");
+    ui::SetAccessibleName(ids::OptionsPanel, ids::BrowseIcon, "选择安装路径");
+    ui::SetAccessibleName(ids::OptionsPanel, ids::PathEdit, "安装路径");
 }
 
 }  // namespace zorv::app

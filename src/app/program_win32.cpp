@@ -4,6 +4,7 @@
 #include "install/install_state.h"
 #include "runtime/exit.h"
 #include "runtime/runtime.h"
+#include "ui/dpi_win32.h"
 #include "ui/form_ids.h"
 #include "ui/form_template_resource_win32.h"
 #include "ui/window_commands_win32.h"
@@ -11,6 +12,9 @@
 namespace zorv::app {
 
 int ProgramStart() {
+    // Before any window exists: windows keep the awareness they were made
+    // under.  The form then sizes itself for the monitor's DPI.
+    ui::DeclareDpiAwareness();
     InitRuntime();
     ui::SetFormTemplate(&ui::LoadFormTemplateFromResource());
     InstallHandlerTable();

@@ -62,9 +62,6 @@ int OnMainWindowCreated(const ui::EventArgs&) {
     ReadCommandLineOptions();
     if (SelectModeByFileName(GetExeFileName()) && install::IsQuietUninstall(OwnCommandLine()))
         uninstall::QuietUninstall();
-    // After the windows exist, so that they keep the scaling they were
-    // created with.
-    SetProcessDPIAware();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "runtime/codepage_win32.h"
 #include "runtime/unique_handle_win32.h"
+#include "ui/accessible_win32.h"
 #include "ui/control_layout.h"
 #include "ui/form_ids.h"
 #include "ui/property_rules.h"
@@ -32,7 +33,7 @@ RECT ClientRect(HWND hwnd) {
 // by its display mode.
 class PictureBox : public Control {
 public:
-    PictureBox(LoadedWindow& window, const UnitRecord& unit) : Control(window, unit) {
+    PictureBox(LoadedWindow& window, const UnitRecord& unit, Control* parent) : Control(window, unit, parent) {
         const auto& props = std::get<PictureBoxProps>(unit.props);
         background_ = props.backgroundColor;
         mode_ = props.imageMode;
@@ -40,8 +41,10 @@ public:
     }
     void Paint(HDC dc) override {
         RECT client = ClientRect(hwnd());
+        // Laid out in template pixels, drawn at the form's scale.
         std::vector<Box> copies;
-        if (image_) copies = PlaceImage(mode_, image_->width(), image_->height(), client.right, client.bottom);
+        if (image_) copies = PlaceImage(mode_, image_->width(), image_->height(), logical.width, logical.height);
+        for (Box& copy : copies) copy = ToPhysical(copy);
         UniqueGdi<HRGN> uncovered(CreateRectRgn(0, 0, client.right, client.bottom));
         for (const Box& copy : copies) {
             UniqueGdi<HRGN> covered(CreateRectRgn(copy.left, copy.top, copy.right(), copy.bottom()));
@@ -54,7 +57,25 @@ public:
         } else {
             PaintParentBehind(hwnd(), dc);
         }
-        for (const Box& copy : copies) image_->Draw(dc, copy.left, copy.top, copy.width, copy.height);
+        bool resample = FormDpi() != kTemplateDpi;
+        for (const Box& copy : copies) image_->DrawScaled(dc, copy.left, copy.top, copy.width, copy.height, resample);
+        if (GetFocus() == hwnd() && KeyboardCuesShown()) DrawFocusRect(dc, &client);
+    }
+    // A picture that reacts to a press and that the keyboard reaches (the
+    // browse icon) is a button: Enter and Space press it where its middle is.
+    bool PressByKey() override {
+        if (unit().HandlerFor(ids::event::LeftButtonDown) == kNoHandler || !InKeyboardOrder()) return false;
+        RECT client = ClientRect(hwnd());
+        Raise(ids::event::LeftButtonDown, client.right / 2, client.bottom / 2, 0);
+        return true;
+    }
+    AccessibleRole Role() const override {
+        return unit().HandlerFor(ids::event::LeftButtonDown) != kNoHandler && InKeyboardOrder() ? AccessibleRole::PushButton
+                                                                                                : AccessibleRole::None;
+    }
+    std::optional<LRESULT> Handle(UINT message, WPARAM, LPARAM) override {
+        if (message == WM_SETFOCUS || message == WM_KILLFOCUS) InvalidateRect(hwnd(), nullptr, FALSE);
+        return std::nullopt;
     }
     std::optional<int64_t> ReadOwnProperty(int number) override {
         if (number == kBackgroundProperty) return background_;
@@ -70,6 +91,11 @@ public:
     static constexpr int kBackgroundProperty = 9;
 
 private:
+    bool InKeyboardOrder() const {
+        for (Control* control : KeyboardControls(window()))
+            if (control == this) return true;
+        return false;
+    }
     // Under the image copies the parent shows through transparent pixels.
     void PaintParentUnder(HDC dc, const std::vector<Box>& copies) {
         for (const Box& copy : copies) {
@@ -88,10 +114,12 @@ private:
 // transparent background, unclipped.
 class Label : public Control {
 public:
-    Label(LoadedWindow& window, const UnitRecord& unit) : Control(window, unit) {
+    Label(LoadedWindow& window, const UnitRecord& unit, Control* parent) : Control(window, unit, parent) {
         props_ = std::get<LabelProps>(unit.props);
-        font_ = FontFromLogFont(props_.font);
+        font_ = FontFromLogFont(props_.font, FormDpi());
     }
+    void Rescale() override { font_ = FontFromLogFont(props_.font, FormDpi()); }
+    AccessibleRole Role() const override { return AccessibleRole::StaticText; }
     void Paint(HDC dc) override {
         RECT client = ClientRect(hwnd());
         if (IsSet(props_.backgroundColor)) FillColor(dc, client, props_.backgroundColor);
@@ -156,7 +184,7 @@ private:
 // fill colour (not set: the parent shows through).
 class ShapeBox : public Control {
 public:
-    ShapeBox(LoadedWindow& window, const UnitRecord& unit) : Control(window, unit) {
+    ShapeBox(LoadedWindow& window, const UnitRecord& unit, Control* parent) : Control(window, unit, parent) {
         props_ = std::get<ShapeBoxProps>(unit.props);
     }
     void Paint(HDC dc) override {
@@ -177,10 +205,19 @@ private:
 // to the stored number of GBK bytes, text set by the program is not.
 class EditBox : public Control {
 public:
-    EditBox(LoadedWindow& window, const UnitRecord& unit) : Control(window, unit) {
+    EditBox(LoadedWindow& window, const UnitRecord& unit, Control* parent) : Control(window, unit, parent) {
         props_ = std::get<EditBoxProps>(unit.props);
-        font_ = FontFromLogFont(props_.font);
+        font_ = FontFromLogFont(props_.font, FormDpi());
         text_brush_.reset(CreateSolidBrush(ToColor(props_.backgroundColor)));
+    }
+    void Rescale() override {
+        font_ = FontFromLogFont(props_.font, FormDpi());
+        SendMessageW(hwnd(), WM_SETFONT, WPARAM(font_.get()), TRUE);
+    }
+    AccessibleRole Role() const override { return AccessibleRole::Text; }
+    // Its window text is what it holds; the name is the one it was given.
+    std::wstring AccessibleName() const override {
+        return WideFromGbk(GivenAccessibleName(windowId(), unit().id));
     }
     const EditBoxProps& props() const { return props_; }
     HFONT font() const { return font_.get(); }
@@ -225,7 +262,17 @@ LRESULT CALLBACK EditWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     auto* edit = reinterpret_cast<EditBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!edit) return DefWindowProcW(hwnd, message, wParam, lParam);
     WNDPROC systemProc = edit->systemProc;
+    if (std::optional<LRESULT> taken = HandleFormKey(edit, edit->window(), message, wParam, lParam)) return *taken;
     switch (message) {
+        case WM_GETOBJECT:
+            if (std::optional<LRESULT> answer =
+                    AnswerAccessibleObject(hwnd, wParam, lParam, edit->Role(), edit->AccessibleName()))
+                return *answer;
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            SetKeyboardCues(false);
+            break;
         case WM_CHAR:
             if (edit->CharExceedsLimit(wchar_t(wParam))) {
                 MessageBeep(0);
@@ -253,21 +300,35 @@ LRESULT CALLBACK EditWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return result;
 }
 
-HWND CreateChildWindow(const UnitRecord& unit, HWND parent, const wchar_t* cls, DWORD extraStyle) {
+// The child window at the control's physical place inside its parent.
+HWND CreateChildWindow(Control& control, HWND parent, const wchar_t* cls, const std::wstring& text, DWORD extraStyle) {
+    const UnitRecord& unit = control.unit();
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | extraStyle;
     if (unit.visible()) style |= WS_VISIBLE;
     if (unit.stateFlags & kUnitTabStop) style |= WS_TABSTOP;
-    return CreateWindowExW(0, cls, L"", style, unit.left, unit.top, unit.width, unit.height, parent, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    RECT rect = PhysicalControlRect(control);
+    return CreateWindowExW(0, cls, text.c_str(), style, rect.left, rect.top, rect.right - rect.left,
+                           rect.bottom - rect.top, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-std::unique_ptr<Control> MakeControlObject(LoadedWindow& window, const UnitRecord& unit) {
+// The window text a control starts with: what tools outside the program
+// (screen readers, tests) read as its name.  The caption of a label or a
+// button, or else the name it was given; the edit box's text is set apart.
+std::wstring InitialWindowText(const LoadedWindow& window, const UnitRecord& unit) {
+    std::string caption;
+    if (const auto* label = std::get_if<LabelProps>(&unit.props)) caption = label->caption;
+    if (const auto* button = std::get_if<ImageButtonProps>(&unit.props)) caption = button->caption;
+    if (caption.empty() && unit.type != UnitType::EditBox) caption = GivenAccessibleName(window.id(), unit.id);
+    return WideFromGbk(caption);
+}
+
+std::unique_ptr<Control> MakeControlObject(LoadedWindow& window, const UnitRecord& unit, Control* parent) {
     switch (unit.type) {
-        case UnitType::PictureBox: return std::make_unique<PictureBox>(window, unit);
-        case UnitType::Label: return std::make_unique<Label>(window, unit);
-        case UnitType::ShapeBox: return std::make_unique<ShapeBox>(window, unit);
-        case UnitType::EditBox: return std::make_unique<EditBox>(window, unit);
-        case UnitType::ImageButton: return CreateImageButton(window, unit);
+        case UnitType::PictureBox: return std::make_unique<PictureBox>(window, unit, parent);
+        case UnitType::Label: return std::make_unique<Label>(window, unit, parent);
+        case UnitType::ShapeBox: return std::make_unique<ShapeBox>(window, unit, parent);
+        case UnitType::EditBox: return std::make_unique<EditBox>(window, unit, parent);
+        case UnitType::ImageButton: return CreateImageButton(window, unit, parent);
         default: return nullptr;
     }
 }
@@ -318,8 +379,22 @@ Control* ControlFromHwnd(HWND hwnd) {
     return hwnd ? static_cast<Control*>(GetPropW(hwnd, kControlProp)) : nullptr;
 }
 
-FontHandle FontFromLogFont(const std::optional<LogFontBytes>& font) {
-    if (!font) return FontHandle();
+// The system's default GUI font (made for the system's DPI) at the DPI.
+FontHandle DefaultFontAt(int dpi) {
+    if (dpi == kTemplateDpi) return FontHandle();
+    LOGFONTW logFont{};
+    if (!GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont)) return FontHandle();
+    HDC screen = GetDC(nullptr);
+    int systemDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kTemplateDpi;
+    if (screen) ReleaseDC(nullptr, screen);
+    if (systemDpi <= 0 || systemDpi == dpi) return FontHandle();
+    logFont.lfHeight = MulDiv(logFont.lfHeight, dpi, systemDpi);
+    logFont.lfWidth = MulDiv(logFont.lfWidth, dpi, systemDpi);
+    return FontHandle(CreateFontIndirectW(&logFont));
+}
+
+FontHandle FontFromLogFont(const std::optional<LogFontBytes>& font, int dpi) {
+    if (!font) return DefaultFontAt(dpi);
     const uint8_t* bytes = font->data();
     LOGFONTW logFont{};
     std::memcpy(&logFont.lfHeight, bytes + 0, 4);
@@ -338,10 +413,15 @@ FontHandle FontFromLogFont(const std::optional<LogFontBytes>& font) {
     const char* face = reinterpret_cast<const char*>(bytes + 28);
     std::wstring wideFace = WideFromGbk(std::string_view(face, strnlen(face, 32)));
     wcsncpy(logFont.lfFaceName, wideFace.c_str(), LF_FACESIZE - 1);
+    // Drawn at the form's scale from the font itself, not by enlarging what
+    // it draws at 96 DPI: text stays sharp at any scale.
+    logFont.lfHeight = ScaleLength(logFont.lfHeight, dpi);
+    logFont.lfWidth = ScaleLength(logFont.lfWidth, dpi);
     return FontHandle(CreateFontIndirectW(&logFont));
 }
 
-Control::Control(LoadedWindow& window, const UnitRecord& unit) : window_(window), unit_(unit) {
+Control::Control(LoadedWindow& window, const UnitRecord& unit, Control* parent)
+    : logical{unit.left, unit.top, unit.width, unit.height}, window_(window), unit_(unit), parent_(parent) {
     cursorId = unit.cursor;
     tag = unit.tag;
 }
@@ -407,6 +487,13 @@ void PaintParentBehind(HWND child, HDC dc) {
 LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     Control* control = ControlFromHwnd(hwnd);
     if (!control) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) SetKeyboardCues(false);
+    if (std::optional<LRESULT> taken = HandleFormKey(control, control->window(), message, wParam, lParam))
+        return *taken;
+    if (message == WM_GETOBJECT)
+        if (std::optional<LRESULT> answer =
+                AnswerAccessibleObject(hwnd, wParam, lParam, control->Role(), control->AccessibleName()))
+            return *answer;
     if (std::optional<LRESULT> own = control->Handle(message, wParam, lParam)) return *own;
     switch (message) {
         case WM_PAINT:
@@ -443,14 +530,16 @@ LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-std::unique_ptr<Control> CreateControl(LoadedWindow& window, const UnitRecord& unit, HWND parent) {
+std::unique_ptr<Control> CreateControl(LoadedWindow& window, const UnitRecord& unit, Control* parent) {
     if (!PropsMatchType(unit)) return nullptr;
     RegisterFormClass(kControlClass, ControlWindowProc);
-    std::unique_ptr<Control> control = MakeControlObject(window, unit);
+    std::unique_ptr<Control> control = MakeControlObject(window, unit, parent);
     if (!control) return nullptr;
     bool isEdit = unit.type == UnitType::EditBox;
     DWORD extra = isEdit ? ES_AUTOHSCROLL | ES_LEFT : 0;
-    HWND hwnd = CreateChildWindow(unit, parent, isEdit ? L"EDIT" : kControlClass, extra);
+    HWND parentHandle = parent ? parent->hwnd() : window.hwnd;
+    HWND hwnd = CreateChildWindow(*control, parentHandle, isEdit ? L"EDIT" : kControlClass,
+                                  InitialWindowText(window, unit), extra);
     if (!hwnd) return nullptr;
     control->SetHwnd(hwnd);
     SetPropW(hwnd, kControlProp, HANDLE(control.get()));

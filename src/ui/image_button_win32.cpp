@@ -24,15 +24,19 @@ RECT ToRect(const Box& box) { return RECT{box.left, box.top, box.right(), box.bo
 
 class ImageButton : public Control {
 public:
-    ImageButton(LoadedWindow& window, const UnitRecord& unit) : Control(window, unit) {
+    ImageButton(LoadedWindow& window, const UnitRecord& unit, Control* parent) : Control(window, unit, parent) {
         props_ = std::get<ImageButtonProps>(unit.props);
         state_.checked = props_.checked;
         in_ = DibImage::FromPng(props_.picIn);
         out_ = DibImage::FromPng(props_.picOut);
         disabled_ = DibImage::FromPng(props_.picDisabled);
-        font_ = FontFromLogFont(props_.font);
+        font_ = FontFromLogFont(props_.font, FormDpi());
     }
 
+    void Rescale() override { font_ = FontFromLogFont(props_.font, FormDpi()); }
+
+    // Laid out in template pixels (image at its own size, caption beside
+    // it), then drawn at the form's scale.
     void Paint(HDC dc) override {
         state_.disabled = !IsWindowEnabled(hwnd());
         RECT client{};
@@ -43,21 +47,43 @@ public:
         PaintBorder(dc, client);
         const DibImage* image = ChosenImage();
         Shift shift = ButtonPressShift(props_, state_);
-        Box clientBox{0, 0, client.right, client.bottom};
+        Box clientBox{0, 0, logical.width, logical.height};
         ButtonLayout layout = LayoutButton(props_.alignStyle, clientBox, image ? image->width() : 0,
                                            image ? image->height() : 0, !props_.caption.empty());
-        if (image) DrawImage(dc, *image, layout.image.left + shift.dx, layout.image.top + shift.dy);
+        if (image) {
+            Box box = layout.image;
+            box.left += shift.dx;
+            box.top += shift.dy;
+            DrawImage(dc, *image, ToPhysical(box));
+        }
         if (!props_.caption.empty()) {
             Box box = layout.caption;
             box.left += shift.dx;
             box.top += shift.dy;
-            DrawCaption(dc, box, colors.caption);
+            DrawCaption(dc, ToPhysical(box), colors.caption);
         }
-        if (ButtonDrawsFocus(props_, state_)) {
+        // The stored style's focus rectangle, and the mark of the keyboard's
+        // focus on every button once the keyboard is in use.
+        if (ButtonDrawsFocus(props_, state_) || (state_.focused && KeyboardCuesShown())) {
             RECT focus = client;
-            InflateRect(&focus, -3, -3);
+            int inset = ScaleLength(3, FormDpi());
+            InflateRect(&focus, -inset, -inset);
             DrawFocusRect(dc, &focus);
         }
+    }
+
+    bool PressByKey() override {
+        if (!IsWindowEnabled(hwnd())) return false;
+        Click();  // the handler may end the program: nothing after this
+        return true;
+    }
+
+    // A check box, a link (a caption without pictures) or a push button; the
+    // frame around the folder box is only its decoration.
+    AccessibleRole Role() const override {
+        if (props_.checkBox) return IsFrameOfFocusable(window(), *this) ? AccessibleRole::None : AccessibleRole::CheckButton;
+        if (!props_.caption.empty() && !in_ && !out_) return AccessibleRole::Link;
+        return AccessibleRole::PushButton;
     }
 
     std::optional<LRESULT> Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -103,6 +129,17 @@ public:
             case WM_ENABLE:
                 Repaint();
                 break;
+            // The system's button messages, for tools outside the program
+            // (screen readers' default action, tests): the check state and a
+            // press, refused where a click could not reach the button.
+            case BM_GETCHECK:
+                return state_.checked ? BST_CHECKED : BST_UNCHECKED;
+            case BM_SETCHECK:
+                WriteOwnProperty(ids::prop::Checked, wParam == BST_CHECKED ? 1 : 0);
+                return 0;
+            case BM_CLICK:
+                if (KeyboardReachable(hwnd())) PressByKey();
+                return 0;
             default:
                 break;
         }
@@ -170,6 +207,7 @@ public:
     bool WriteOwnText(int number, std::string_view text) override {
         if (number != kCaptionProperty) return false;
         props_.caption = std::string(text);
+        SetWindowTextW(hwnd(), WideFromGbk(props_.caption).c_str());
         Repaint();
         return true;
     }
@@ -212,9 +250,10 @@ private:
         return stored == kColorNotSet ? image->topLeftColor() : stored;
     }
 
-    void DrawImage(HDC dc, const DibImage& image, int x, int y) const {
-        if (image.hasTransparency()) image.Draw(dc, x, y, image.width(), image.height());
-        else image.DrawKeyed(dc, x, y, ToColor(TransparentColorOf(&image)));
+    void DrawImage(HDC dc, const DibImage& image, const Box& at) const {
+        std::optional<COLORREF> key;
+        if (!image.hasTransparency()) key = ToColor(TransparentColorOf(&image));
+        image.DrawScaled(dc, at.left, at.top, at.width, at.height, FormDpi() != kTemplateDpi, key);
     }
 
     void PaintBackground(HDC dc, const RECT& client, uint32_t color) const {
@@ -271,8 +310,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Control> CreateImageButton(LoadedWindow& window, const UnitRecord& unit) {
-    return std::make_unique<ImageButton>(window, unit);
+std::unique_ptr<Control> CreateImageButton(LoadedWindow& window, const UnitRecord& unit, Control* parent) {
+    return std::make_unique<ImageButton>(window, unit, parent);
 }
 
 }  // namespace zorv::ui

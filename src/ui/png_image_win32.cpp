@@ -3,7 +3,25 @@
 #include <cstring>
 #include <utility>
 
+#include "ui/image_resample.h"
+
 namespace zorv::ui {
+
+namespace {
+
+// A top-down 32-bit section holding the premultiplied pixels.
+UniqueGdi<HBITMAP> SectionOf(int width, int height, void** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return UniqueGdi<HBITMAP>(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+}
+
+}  // namespace
 
 std::optional<DibImage> DibImage::FromPng(const PngBytes& png) {
     if (png.empty()) return std::nullopt;
@@ -13,15 +31,8 @@ std::optional<DibImage> DibImage::FromPng(const PngBytes& png) {
 }
 
 std::optional<DibImage> DibImage::FromRgba(const RgbaImage& image) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueGdi<HBITMAP> bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueGdi<HBITMAP> bitmap = SectionOf(image.width, image.height, &bits);
     if (!bitmap || !bits) return std::nullopt;
     auto* out = static_cast<uint8_t*>(bits);
     const uint8_t* in = image.pixels.data();
@@ -35,6 +46,7 @@ std::optional<DibImage> DibImage::FromRgba(const RgbaImage& image) {
     GdiFlush();
     DibImage dib;
     dib.bitmap_ = std::move(bitmap);
+    dib.bits_ = static_cast<const uint8_t*>(bits);
     dib.width_ = image.width;
     dib.height_ = image.height;
     dib.hasTransparency_ = image.HasTransparency();
@@ -59,6 +71,46 @@ void DibImage::DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const {
     UniqueMemoryDc source(CreateCompatibleDC(dc));
     ScopedSelection selected(source.get(), bitmap_.get());
     GdiTransparentBlt(dc, x, y, width_, height_, source.get(), 0, 0, width_, height_, transparent);
+}
+
+const DibImage* DibImage::ResampledTo(int width, int height, std::optional<COLORREF> transparent) const {
+    if (resampled_ && resampled_->width_ == width && resampled_->height_ == height && resampledKey_ == transparent)
+        return resampled_.get();
+    resampled_.reset();
+    if (!bits_ || width <= 0 || height <= 0) return nullptr;
+    PremultipliedImage source{width_, height_, std::vector<uint8_t>(bits_, bits_ + std::size_t(width_) * height_ * 4)};
+    if (transparent) {
+        const uint8_t key[3] = {GetBValue(*transparent), GetGValue(*transparent), GetRValue(*transparent)};
+        for (std::size_t i = 0; i < source.pixels.size(); i += 4)
+            if (std::memcmp(&source.pixels[i], key, 3) == 0) std::memset(&source.pixels[i], 0, 4);
+    }
+    PremultipliedImage scaled = ResampleImage(source, width, height);
+    void* bits = nullptr;
+    UniqueGdi<HBITMAP> bitmap = SectionOf(width, height, &bits);
+    if (scaled.pixels.empty() || !bitmap || !bits) return nullptr;
+    std::memcpy(bits, scaled.pixels.data(), scaled.pixels.size());
+    GdiFlush();
+    auto copy = std::make_unique<DibImage>();
+    copy->bitmap_ = std::move(bitmap);
+    copy->bits_ = static_cast<const uint8_t*>(bits);
+    copy->width_ = width;
+    copy->height_ = height;
+    copy->hasTransparency_ = true;  // drawn blended: its edges may hold partial alpha now
+    copy->topLeft_ = topLeft_;
+    resampled_ = std::move(copy);
+    resampledKey_ = transparent;
+    return resampled_.get();
+}
+
+void DibImage::DrawScaled(HDC dc, int x, int y, int width, int height, bool resample,
+                          std::optional<COLORREF> transparent) const {
+    if (!resample || (width == width_ && height == height_)) {
+        if (transparent) DrawKeyed(dc, x, y, *transparent);
+        else Draw(dc, x, y, width, height);
+        return;
+    }
+    if (const DibImage* scaled = ResampledTo(width, height, transparent)) scaled->Draw(dc, x, y, width, height);
+    else Draw(dc, x, y, width, height);
 }
 
 }  // namespace zorv::ui

@@ -5,6 +5,7 @@
 // FormTemplate::FindWindow is a method, not the system's FindWindowW.
 #undef FindWindow
 
+#include <memory>
 #include <optional>
 
 #include "runtime/unique_handle_win32.h"
@@ -35,11 +36,25 @@ public:
     // alpha below 255).
     void DrawKeyed(HDC dc, int x, int y, COLORREF transparent) const;
 
+    // For a scaled form (resample): the image resampled to the box's size
+    // with good quality, made once for that size and kept, then drawn as it
+    // is; otherwise exactly as Draw.  With a transparent colour (an opaque
+    // image drawn keyed) that colour becomes transparent before resampling,
+    // so its edges blend instead of fringing.
+    void DrawScaled(HDC dc, int x, int y, int width, int height, bool resample,
+                    std::optional<COLORREF> transparent = std::nullopt) const;
+
 private:
+    const DibImage* ResampledTo(int width, int height, std::optional<COLORREF> transparent) const;
+
     UniqueGdi<HBITMAP> bitmap_;
+    const uint8_t* bits_ = nullptr;  // the section's premultiplied BGRA pixels, top-down
     int width_ = 0, height_ = 0;
     bool hasTransparency_ = false;
     COLORREF topLeft_ = 0;
+    // The last resampled copy and what it was made for.
+    mutable std::unique_ptr<DibImage> resampled_;
+    mutable std::optional<COLORREF> resampledKey_;
 };
 
 }  // namespace zorv::ui

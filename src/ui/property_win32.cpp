@@ -43,14 +43,13 @@ void FailOn(Target target, const char* windowMessage) {
 
 HWND HandleOf(const Addressed& at) { return at.control ? at.control->hwnd() : at.window->hwnd; }
 
-// The unit's rectangle: relative to its parent for a control, to the screen
-// for a window.
-RECT UnitRect(const Addressed& at) {
-    HWND hwnd = HandleOf(at);
-    RECT rect{};
-    GetWindowRect(hwnd, &rect);
-    if (at.control) MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
+// The unit's rectangle in template pixels: relative to its parent for a
+// control, on the form's screen grid for a window (taken back from the
+// screen first when the system moved the window, as a drag does).
+Box UnitBox(const Addressed& at) {
+    if (at.control) return at.control->logical;
+    SyncWindowFromScreen(*at.window);
+    return at.window->logical;
 }
 
 int32_t& CursorOf(const Addressed& at) { return at.control ? at.control->cursorId : at.window->cursorId; }
@@ -59,12 +58,11 @@ std::string& TagOf(const Addressed& at) { return at.control ? at.control->tag : 
 int64_t ReadCommon(const Addressed& at, int property) {
     namespace p = ids::prop;
     HWND hwnd = HandleOf(at);
-    RECT rect = UnitRect(at);
     switch (property) {
-        case p::Left: return rect.left;
-        case p::Top: return rect.top;
-        case p::Width: return rect.right - rect.left;
-        case p::Height: return rect.bottom - rect.top;
+        case p::Left: return UnitBox(at).left;
+        case p::Top: return UnitBox(at).top;
+        case p::Width: return UnitBox(at).width;
+        case p::Height: return UnitBox(at).height;
         case p::Visible: return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_VISIBLE) ? 1 : 0;
         case p::Disabled: return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_DISABLED) ? 1 : 0;
         case p::MousePointer: return CursorOf(at);
@@ -74,20 +72,26 @@ int64_t ReadCommon(const Addressed& at, int property) {
     return 0;
 }
 
+// Geometry is written in template pixels and placed at the form's scale;
+// at 96 DPI that is the pixel rectangle written.
 void WriteGeometry(const Addressed& at, int property, int64_t value) {
-    RECT rect = UnitRect(at);
-    int left = rect.left, top = rect.top, width = rect.right - rect.left, height = rect.bottom - rect.top;
+    Box box = UnitBox(at);
     int32_t clamped = int32_t(ClampCommonProperty(property, value));
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     switch (property) {
-        case ids::prop::Left: left = clamped; flags |= SWP_NOSIZE; break;
-        case ids::prop::Top: top = clamped; flags |= SWP_NOSIZE; break;
-        case ids::prop::Width: width = clamped; flags |= SWP_NOMOVE; break;
-        default: height = clamped; flags |= SWP_NOMOVE; break;
+        case ids::prop::Left: box.left = clamped; break;
+        case ids::prop::Top: box.top = clamped; break;
+        case ids::prop::Width: box.width = clamped; break;
+        default: box.height = clamped; break;
     }
-    HWND hwnd = HandleOf(at);
-    SetWindowPos(hwnd, nullptr, left, top, width, height, flags);
-    if (at.control) InvalidateRect(hwnd, nullptr, FALSE);
+    if (at.control) {
+        bool moved = box.left != at.control->logical.left || box.top != at.control->logical.top;
+        at.control->logical = box;
+        PlaceControl(*at.control, moved);
+        InvalidateRect(at.control->hwnd(), nullptr, FALSE);
+    } else {
+        at.window->logical = box;
+        PlaceWindow(*at.window);
+    }
 }
 
 void WriteCommon(const Addressed& at, int property, int64_t value) {

@@ -3,8 +3,10 @@
 #include <span>
 
 #include "runtime/unique_handle_win32.h"
+#include "ui/form_scale.h"
 #include "ui/shadow_class_win32.h"
 #include "ui/shadow_render.h"
+#include "ui/window_win32.h"
 
 namespace zorv::ui {
 
@@ -38,11 +40,18 @@ HWND ShadowWindowOf(const ShadowParams* params) {
 
 // The target's screen rectangle laid out for its shadow; nothing when the
 // rectangle is inverted or too large.  The size is raised to 1 (and stored
-// back) as the renderer does.
+// back) as the renderer does.  A window of a scaled form casts its shadow at
+// the form's scale: size and offsets grow with it, the stored look does not.
 std::optional<ShadowLayout> LayoutFor(HWND target, ShadowParams& params) {
     RECT rect{};
     if (!GetWindowRect(target, &rect)) return std::nullopt;
-    return LayoutShadow(rect.left, rect.top, rect.right, rect.bottom, params.size, params.offsetX, params.offsetY);
+    int dpi = DpiOfWindow(target);
+    if (dpi == kTemplateDpi)
+        return LayoutShadow(rect.left, rect.top, rect.right, rect.bottom, params.size, params.offsetX, params.offsetY);
+    if (!ShadowExtent(params.size)) return std::nullopt;
+    float size = params.size * float(dpi) / float(kTemplateDpi);
+    return LayoutShadow(rect.left, rect.top, rect.right, rect.bottom, size, ScaleLength(params.offsetX, dpi),
+                        ScaleLength(params.offsetY, dpi));
 }
 
 // The part of the bitmap that lies under the target: its window region, or

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/form_template.h"
 
@@ -46,6 +47,21 @@ LRESULT PostWindowEvent(uint32_t windowId, uint32_t unitId, int32_t a = 0, int32
 // Makes the window layered (WS_EX_LAYERED only) with the alpha; alpha outside
 // 0..255 means 255.
 bool SetWindowOpacity(HWND window, int alpha = 255);
+
+// The keyboard of a window (set before the window loads): Tab and Shift+Tab
+// move the focus through these units in this order, the first is where the
+// keyboard starts, and units not listed never take the focus from the
+// keyboard.  A window without an order takes its tab-stop units in
+// unit-table order.  Enter and Space press the focused button, toggle the
+// focused option or press a listed picture that reacts to a press.
+void SetKeyboardOrder(uint32_t windowId, std::vector<uint32_t> units);
+// The control that Escape presses while the window is shown, wherever the
+// focus is (except in a control that handles its keys itself); the topmost
+// shown window's, when several have one.
+void SetCancelControl(uint32_t windowId, uint32_t unitId);
+// The name screen readers read for a unit whose words are part of its
+// picture (GBK); set before the window loads.
+void SetAccessibleName(uint32_t windowId, uint32_t unitId, std::string_view name);
 
 // Numbered properties (see ui/form_ids.h: 0 left, 1 top, 2 width, 3 height,
 // 4 tag, 5 visible, 6 disabled, 7 mouse pointer, 8 and up per control kind).

@@ -1,9 +1,11 @@
 // The install screens of the real program, driven from outside with the
 // real mouse: the options panel, the folder completion, docking while the
 // main window is dragged, the folder dialog, the status strip and the
-// progress panel's animation.  Screenshots go to <build>/screens/.
+// progress panel's animation; and what a screen reader learns of the
+// controls.  Screenshots go to <build>/screens/.
 #include <windows.h>
 
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -289,6 +291,91 @@ TEST_F(Screens, TheAnimationRunsInOrderAndNotifiesAfterAbout16Seconds) {
     ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000));
     EXPECT_NEAR(double(GetTickCount64() - clicked) / 1000.0, 17.0, 3.0);
     DeleteFileW(link.c_str());
+}
+
+// A control's accessible object as a screen reader gets it: asked from this
+// process through the system's accessibility API, answered by the program.
+class Accessible {
+public:
+    explicit Accessible(HWND control) {
+        if (control) AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object_));
+    }
+    ~Accessible() {
+        if (object_) object_->Release();
+    }
+    Accessible(const Accessible&) = delete;
+    Accessible& operator=(const Accessible&) = delete;
+    explicit operator bool() const { return object_ != nullptr; }
+
+    std::wstring Name() const { return Text(&IAccessible::get_accName); }
+    std::wstring Value() const { return Text(&IAccessible::get_accValue); }
+    LONG Role() const { return Number(&IAccessible::get_accRole); }
+    LONG State() const { return Number(&IAccessible::get_accState); }
+    HRESULT Press() const { return object_->accDoDefaultAction(Self()); }
+
+private:
+    static VARIANT Self() {
+        VARIANT self;
+        VariantInit(&self);
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        return self;
+    }
+    std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) const {
+        BSTR text = nullptr;
+        std::wstring result;
+        if ((object_->*get)(Self(), &text) == S_OK && text) result = text;
+        SysFreeString(text);
+        return result;
+    }
+    LONG Number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*)) const {
+        VARIANT value;
+        VariantInit(&value);
+        if ((object_->*get)(Self(), &value) != S_OK || value.vt != VT_I4) return -1;
+        return value.lVal;
+    }
+    IAccessible* object_ = nullptr;
+};
+
+TEST_F(Screens, ButtonsLinksOptionsAndTheFolderBoxTellScreenReadersWhatTheyAre) {
+    CoInitialize(nullptr);
+    Start();
+    struct Expected {
+        HWND window;
+        const wchar_t* name;
+        LONG role;
+    };
+    auto check = [](const Expected& e) {
+        HWND control = ShownChildWithText(e.window, e.name);
+        ASSERT_NE(control, nullptr) << "no shown control named " << Narrow(e.name);
+        Accessible object(control);
+        ASSERT_TRUE(object) << Narrow(e.name);
+        EXPECT_EQ(object.Name(), e.name);
+        EXPECT_EQ(object.Role(), e.role) << Narrow(e.name);
+    };
+    check({main_, L"立即安装", ROLE_SYSTEM_PUSHBUTTON});
+    check({main_, L"自定义选项", ROLE_SYSTEM_LINK});
+    check({main_, L"关闭", ROLE_SYSTEM_PUSHBUTTON});
+
+    OpenOptions();
+    check({options_, L"选择安装路径", ROLE_SYSTEM_PUSHBUTTON});
+    check({options_, L"立即安装", ROLE_SYSTEM_PUSHBUTTON});
+    check({options_, L"添加到开机菜单", ROLE_SYSTEM_CHECKBUTTON});
+    Accessible folder(edit_);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder.Name(), L"安装路径");
+    EXPECT_EQ(folder.Role(), ROLE_SYSTEM_TEXT);
+    EXPECT_EQ(folder.Value(), kDefaultFolder);
+
+    // The option reads as ticked, its default action unticks it, and then
+    // it reads as unticked.
+    Accessible desktop(ShownChildWithText(options_, L"桌面快捷方式"));
+    ASSERT_TRUE(desktop);
+    EXPECT_EQ(desktop.Role(), ROLE_SYSTEM_CHECKBUTTON);
+    EXPECT_TRUE(desktop.State() & STATE_SYSTEM_CHECKED);
+    EXPECT_EQ(desktop.Press(), S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return !(desktop.State() & STATE_SYSTEM_CHECKED); }, 3000));
+    CoUninitialize();
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "support/program_child_win32.h"
 #include "support/installer_layout_win32.h"
 #include "support/screen_win32.h"
+#include "support/x_keyboard_win32.h"
 #include "product/uninstall_texts.h"
 
 namespace zorv::testing {
@@ -984,6 +985,98 @@ TEST_F(InstallFlow, QuietUninstallShowsNoWindowAndRemovesEverything) {
     EXPECT_EQ(quiet.WaitForExit(20000), 0u);
     EXPECT_TRUE(WaitUntil([] { return !Exists(InFolder(L"zorv.exe")) && !UninstallKeyExists(); }, 30000));
     EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+// The keyboard alone, through the X server (no mouse at all): Tab reaches
+// the install button (with a visible mark), then the options link; Enter
+// opens the options with the focus in the folder box; Escape from an
+// option closes them again; then a new folder is typed, Shift+Tab and Tab
+// walk the panel's order, Space unticks the desktop link, and Enter on the
+// confirm button installs exactly what was chosen.
+TEST_F(InstallFlow, TheKeyboardAloneChoosesTheFolderAndTheLinksAndInstalls) {
+    if (!HaveXdotool()) GTEST_SKIP() << "needs xdotool on the host";
+    const std::wstring folder = L"C:\\Keys\\zorv";
+    RemoveTree(L"C:\\Keys");
+    server_.Route("/zorv.exe", Body(product_));
+    ChildProgram program(SetupExe(), Options());
+    ASSERT_TRUE(program.started());
+    HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
+    ASSERT_NE(main, nullptr);
+    HWND options = TopLevelOfSize(program.id(), layout::kOptionsWidth, layout::kOptionsHeight);
+    ASSERT_NE(options, nullptr);
+    HWND install = ControlAt(main, 626, 574, 52), link = ControlAt(main, 64, 848, 32);
+    ASSERT_TRUE(install && link);
+    Sleep(500);
+    ASSERT_TRUE(FocusXWindow(kMainWindowTitle));
+    auto focused = [&] { return FocusOfThread(main); };
+
+    RECT button = WindowRectOf(install);
+    std::vector<uint32_t> unmarked = ScreenPixels(button);
+    ASSERT_TRUE(PressKeys(L"Tab"));
+    EXPECT_EQ(focused(), install);
+    EXPECT_GT(CountDifferent(unmarked, ScreenPixels(button)), 100) << "no focus mark on the install button";
+    SaveScreenshot("keyboard-focus-mark");
+    ASSERT_TRUE(PressKeys(L"Tab"));
+    EXPECT_EQ(focused(), link);
+
+    ASSERT_TRUE(PressKeys(L"Return"));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000)) << "Enter did not open the options";
+    HWND edit = ControlAt(options, 44, 78, 42), browse = ControlAt(options, 1294, 87, 24),
+         desktop = ControlAt(options, 24, 192, 40), startMenu = ControlAt(options, 184, 192, 40),
+         confirm = ControlAt(options, 1112, 142, 104), back = ControlAt(options, 54, 16, 32);
+    ASSERT_TRUE(edit && browse && desktop && startMenu && confirm && back);
+    EXPECT_TRUE(WaitUntil([&] { return focused() == edit; }, 3000)) << "the folder box did not take the focus";
+    ASSERT_TRUE(PressKeys(L"Tab Tab"));
+    EXPECT_EQ(focused(), desktop);
+    ASSERT_TRUE(PressKeys(L"Escape"));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(options); }, 3000)) << "Escape did not close the options";
+    EXPECT_TRUE(WaitUntil([&] { return focused() == install; }, 3000));
+
+    ASSERT_TRUE(PressKeys(L"Tab Return"));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return focused() == edit; }, 3000));
+    ASSERT_TRUE(PressKeys(L"End shift+Home"));
+    ASSERT_TRUE(TypeText(L"C:\\Keys"));
+    wchar_t typed[64] = {};
+    SendMessageW(edit, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(typed));
+    EXPECT_STREQ(typed, L"C:\\Keys");
+    ASSERT_TRUE(PressKeys(L"shift+Tab"));
+    EXPECT_EQ(focused(), back) << "Shift+Tab from the folder box goes round to the back link";
+    ASSERT_TRUE(PressKeys(L"Tab Tab Tab"));
+    EXPECT_EQ(focused(), desktop);
+    ASSERT_TRUE(PressKeys(L"space"));
+    EXPECT_EQ(SendMessageW(desktop, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(startMenu, BM_GETCHECK, 0, 0), BST_CHECKED);
+    ASSERT_TRUE(PressKeys(L"Tab Tab"));
+    EXPECT_EQ(focused(), confirm);
+    ASSERT_TRUE(PressKeys(L"Return"));
+
+    ASSERT_EQ(program.WaitForExit(kInstallMs), 0u);
+    EXPECT_TRUE(SameBytes(ReadWhole(folder + L"\\zorv.exe"), product_));
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_EQ(_wcsicmp(LinkTarget(StartMenuLink()).c_str(), (folder + L"\\zorv.exe").c_str()), 0);
+    EXPECT_EQ(ReadUninstallValue(L"InstallLocation").text, folder + L"\\");
+    EndProducts();
+    RemoveTree(L"C:\\Keys");
+}
+
+// Alt+F4 with the focus in the options panel ends the program as the close
+// button does (the panel's own close would leave the program without it).
+TEST_F(InstallFlow, AltF4InTheOptionsPanelEndsTheProgramLikeTheCloseButton) {
+    if (!HaveXdotool()) GTEST_SKIP() << "needs xdotool on the host";
+    ChildProgram program(SetupExe(), Options());
+    ASSERT_TRUE(program.started());
+    HWND main = program.WaitForWindow(kMainWindowTitle, 30000);
+    ASSERT_NE(main, nullptr);
+    HWND options = TopLevelOfSize(program.id(), layout::kOptionsWidth, layout::kOptionsHeight);
+    ASSERT_NE(options, nullptr);
+    Sleep(500);
+    ASSERT_TRUE(FocusXWindow(kMainWindowTitle));
+    ASSERT_TRUE(PressKeys(L"Tab Tab Return"));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(options) != FALSE; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return GetAncestor(FocusOfThread(main), GA_ROOT) == options; }, 3000));
+    ASSERT_TRUE(PressKeys(L"alt+F4"));
+    EXPECT_EQ(program.WaitForExit(10000), 0u);
 }
 
 BOOL CALLBACK CloseFolderWindow(HWND window, LPARAM process) {

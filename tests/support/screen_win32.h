@@ -91,6 +91,60 @@ inline std::wstring WindowText(HWND window) {
     return text;
 }
 
+// The screen's pixels inside the rectangle (0x00RRGGBB, rows top-down).
+inline std::vector<uint32_t> ScreenPixels(const RECT& area) {
+    int width = area.right - area.left, height = area.bottom - area.top;
+    std::vector<uint32_t> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    const auto* bgra = static_cast<const uint32_t*>(bits);
+    pixels.assign(bgra, bgra + std::size_t(width) * height);
+    for (uint32_t& pixel : pixels) pixel &= 0x00FFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+inline int CountDifferent(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    int different = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) different += a[i] != b[i];
+    return different;
+}
+
+struct TextSearch {
+    const wchar_t* text;
+    HWND found = nullptr;
+};
+
+inline BOOL CALLBACK FindChildWithText(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<TextSearch*>(param);
+    if (WindowText(child) != search->text || !IsWindowVisible(child)) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
+// The shown control of the window whose window text (its caption or its
+// name for screen readers) is that text.
+inline HWND ShownChildWithText(HWND top, const wchar_t* text) {
+    TextSearch search{text};
+    EnumChildWindows(top, FindChildWithText, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // Saves the whole screen as <ZORV_SCREENS_DIR>/<name>.png.
 inline bool SaveScreenshot(const char* name) {
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);

@@ -118,6 +118,79 @@ TEST_F(Windows, LabelFillsItsBackgroundAndCentresItsCaption) {
     EXPECT_EQ(red.at(100, 15), RGB(255, 0, 0));
 }
 
+// Rows of the label's client that hold anything but its yellow background.
+int InkRows(HWND label) {
+    Rendered rendered(label);
+    int rows = 0;
+    for (int y = 0; y < rendered.height(); ++y)
+        for (int x = 0; x < rendered.width(); ++x)
+            if (rendered.at(x, y) != RGB(255, 255, 0)) {
+                ++rows;
+                break;
+            }
+    return rows;
+}
+
+// Moved to a monitor of another DPI (WM_DPICHANGED, which Wine never sends:
+// sent here as the system does after such a move): the whole form is drawn
+// at the new scale around the suggested place, its properties stay in
+// template pixels, and coming back restores every pixel of every control.
+TEST_F(Windows, AnotherMonitorsDpiScalesTheFormAndComingBackRestoresEveryPixel) {
+    constexpr UINT kDpiChanged = 0x02E0;
+    ASSERT_TRUE(LoadWindow(MainWindow));
+    ASSERT_TRUE(LoadWindow(OptionsPanel));
+    HWND main = GetWindowHandle(MainWindow), panel = GetWindowHandle(OptionsPanel);
+    HWND label = GetWindowHandle(MainWindow, InstallPathLabel);
+    const uint32_t drawn[] = {LogoImage, kCentredBox, kTiledBox, InstallPathLabel, CloseButton, kCheck, kShape, kPlainButton};
+    auto pixelsOfEveryControl = [&] {
+        std::vector<std::vector<COLORREF>> all;
+        for (uint32_t unit : drawn) {
+            Rendered rendered(GetWindowHandle(MainWindow, unit));
+            std::vector<COLORREF> pixels;
+            for (int y = 0; y < rendered.height(); ++y)
+                for (int x = 0; x < rendered.width(); ++x) pixels.push_back(rendered.at(x, y));
+            all.push_back(pixels);
+        }
+        return all;
+    };
+    auto rectOf = [](HWND hwnd, HWND relativeTo) {
+        RECT rect{};
+        GetWindowRect(hwnd, &rect);
+        if (relativeTo) MapWindowPoints(HWND_DESKTOP, relativeTo, reinterpret_cast<POINT*>(&rect), 2);
+        return std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom};
+    };
+    const auto before = pixelsOfEveryControl();
+    const int inkAt96 = InkRows(label);
+
+    RECT twice{100, 100, 900, 700};
+    SendMessageW(main, kDpiChanged, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&twice));
+    EXPECT_EQ(rectOf(main, nullptr), (std::vector<LONG>{100, 100, 900, 700}));
+    EXPECT_EQ(rectOf(GetWindowHandle(MainWindow, CloseButton), main), (std::vector<LONG>{600, 20, 664, 84}));
+    // The panel keeps its place relative to the main window, twice as far.
+    EXPECT_EQ(rectOf(panel, nullptr), (std::vector<LONG>{-60, -40, 540, 160}));
+    EXPECT_EQ(ReadProperty(MainWindow, CloseButton, prop::Left), 300);
+    EXPECT_EQ(ReadProperty(MainWindow, CloseButton, prop::Width), 32);
+    EXPECT_EQ(ReadProperty(MainWindow, 0, prop::Width), 400);
+    EXPECT_EQ(ReadProperty(OptionsPanel, 0, prop::Left), 20);
+    {
+        Rendered logo(GetWindowHandle(MainWindow, LogoImage));  // 48 × 48 red, now drawn 64 × 64
+        ASSERT_EQ(logo.width(), 64);
+        EXPECT_EQ(logo.at(0, 0), RGB(255, 0, 0));
+        EXPECT_EQ(logo.at(63, 63), RGB(255, 0, 0));
+        Rendered tiled(GetWindowHandle(MainWindow, kTiledBox));  // tiles of 20: red | blue every 10
+        EXPECT_EQ(tiled.at(2, 2), RGB(255, 0, 0));
+        EXPECT_EQ(tiled.at(17, 2), RGB(0, 0, 255));
+        EXPECT_EQ(tiled.at(42, 38), RGB(255, 0, 0));
+    }
+    EXPECT_GE(InkRows(label), 2 * inkAt96 - 2) << "the caption's font did not grow";
+
+    RECT back{100, 100, 500, 400};
+    SendMessageW(main, kDpiChanged, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&back));
+    EXPECT_EQ(rectOf(main, nullptr), (std::vector<LONG>{100, 100, 500, 400}));
+    EXPECT_EQ(rectOf(panel, nullptr), (std::vector<LONG>{20, 30, 320, 130}));
+    EXPECT_TRUE(pixelsOfEveryControl() == before) << "a control draws otherwise after coming back";
+}
+
 TEST_F(Windows, EventsReachOnlyBoundHandlers) {
     ASSERT_TRUE(LoadWindow(MainWindow));
     SendMessageW(GetWindowHandle(MainWindow, InstallPathLabel), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(7, 9));
