@@ -1,5 +1,5 @@
 # The commands of the README.  Each installs what it needs first.
-.PHONY: test demo setup bench fuzz
+.PHONY: test demo setup bench fuzz dist
 
 setup:
 	@bash scripts/setup
@@ -15,3 +15,6 @@ bench: setup
 
 fuzz: setup
 	@bash scripts/fuzz
+
+dist: setup
+	@bash scripts/dist

@@ -37,13 +37,24 @@ int OnCloseClicked(const ui::EventArgs& args);
 
 // Privilege check.  True when the process has administrator rights;
 // otherwise the program file is started again through "runas" and the
-// result is false.
-bool EnsureElevated();
-// The two system edges of the privilege check, replaceable by tests.
+// result is false.  With waitForExit the relaunched program is waited for
+// and *exitCode takes its exit code (1 when it could not be started: the
+// user declined, say).
+bool EnsureElevated(bool waitForExit = false, int* exitCode = nullptr);
+// The two system edges of the privilege check, replaceable by tests.  The
+// launch answers -1 when nothing started, else the program's exit code
+// when it waited, else 0.
 struct PrivilegeProbe {
     bool (*isAdministrator)() = nullptr;
-    void (*launch)(const ShellRequest& request) = nullptr;
+    int (*launch)(const ShellRequest& request) = nullptr;
 };
+
+// Whether this run shows no window at all: "卸载.exe /S", or an install
+// with /S.
+bool IsRunWithoutWindow();
+// The exit code of a run without a window that finds another installer
+// running (a run with a window simply ends with 0).
+inline constexpr int kExitAnotherInstallerRuns = 8;
 // Installs a probe (null members keep the system's function); returns the
 // previous one.
 PrivilegeProbe SetPrivilegeProbe(const PrivilegeProbe& probe);

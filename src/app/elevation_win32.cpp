@@ -6,6 +6,8 @@
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/fatal.h"
+#include "runtime/setup_log_win32.h"
+#include "runtime/unique_handle_win32.h"
 #include "runtime/system_library_win32.h"
 #include "install/install_rules.h"
 
@@ -25,10 +27,22 @@ bool SystemIsAdministrator() {
     return function() != FALSE;
 }
 
-void SystemLaunch(const ShellRequest& request) {
+int SystemLaunch(const ShellRequest& request) {
     // The numbered verbs of ShellRun have no "runas": ask the shell directly.
-    ShellExecuteW(nullptr, request.verb.c_str(), request.file.c_str(), request.parameters.c_str(),
-                  request.directory.c_str(), request.show);
+    SHELLEXECUTEINFOW start{};
+    start.cbSize = sizeof start;
+    start.fMask = SEE_MASK_NOASYNC | (request.waitForExit ? SEE_MASK_NOCLOSEPROCESS : 0);
+    start.lpVerb = request.verb.c_str();
+    start.lpFile = request.file.c_str();
+    start.lpParameters = request.parameters.c_str();
+    start.lpDirectory = request.directory.c_str();
+    start.nShow = request.show;
+    if (!ShellExecuteExW(&start)) return -1;
+    if (!request.waitForExit || !start.hProcess) return 0;
+    UniqueHandle process(start.hProcess);
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    return GetExitCodeProcess(process.get(), &code) ? int(code) : -1;
 }
 
 PrivilegeProbe activeProbe{SystemIsAdministrator, SystemLaunch};
@@ -42,10 +56,15 @@ PrivilegeProbe SetPrivilegeProbe(const PrivilegeProbe& probe) {
     return previous;
 }
 
-bool EnsureElevated() {
+bool EnsureElevated(bool waitForExit, int* exitCode) {
     if (activeProbe.isAdministrator()) return true;
-    activeProbe.launch(
-        ElevatedRelaunchRequest(OwnProgramPathWide(), RunDirectoryWide(), install::ArgumentsOf(GetCommandLineW())));
+    ShellRequest request =
+        ElevatedRelaunchRequest(OwnProgramPathWide(), RunDirectoryWide(), install::ArgumentsOf(GetCommandLineW()));
+    request.waitForExit = waitForExit;
+    int ended = activeProbe.launch(request);
+    Log(ended < 0 ? "not administrator; the relaunch through runas did not start"
+                  : "not administrator; relaunched through runas, exit code " + std::to_string(ended));
+    if (exitCode) *exitCode = ended < 0 ? install::kExitNotAdministrator : ended;
     return false;
 }
 

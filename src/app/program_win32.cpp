@@ -20,6 +20,7 @@ int ProgramStart() {
     InstallHandlerTable();
     InitGlobals();
     AddExitRoutine(ReleaseGlobals);
+    if (IsRunWithoutWindow()) ui::KeepWindowsHidden();
     ui::LoadStartWindow(ui::ids::MainWindow);
     ui::RunMessageLoop();
     return 0;

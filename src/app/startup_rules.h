@@ -40,6 +40,9 @@ struct ShellRequest {
     std::wstring parameters;
     std::wstring directory;
     int show = 0;
+    // A run without a window waits for the relaunched program, whose exit
+    // code is the one its caller gets.
+    bool waitForExit = false;
 };
 ShellRequest ElevatedRelaunchRequest(std::wstring_view programPath, std::wstring_view runDirectory,
                                      std::wstring_view arguments = {});

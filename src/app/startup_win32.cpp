@@ -45,11 +45,23 @@ bool SelectModeByFileName(std::string_view exeFileName) {
     return true;
 }
 
+bool IsRunWithoutWindow() {
+    if (IsUninstallFileName(GetExeFileName())) return install::IsQuietUninstall(OwnCommandLine());
+    return install::SilentInstallOptionsOf(GetCommandLineW()).silent;
+}
+
 int OnMainWindowCreated(const ui::EventArgs&) {
+    const bool windowless = IsRunWithoutWindow();
+    // The log first, so that it tells of every check below.
+    ReadCommandLineOptions();
     // Nothing below may run without administrator rights.
-    if (!EnsureElevated()) ExitProgram(0);
-    EnsureSingleInstance(0, true, kInstanceName);
-    AttachMainShadow();
+    int relaunched = 0;
+    if (!EnsureElevated(windowless, &relaunched)) ExitProgram(windowless ? relaunched : 0);
+    if (EnsureSingleInstance(0, !windowless, kInstanceName)) {
+        Log("another installer runs");
+        ExitProgram(kExitAnotherInstallerRuns);
+    }
+    if (!windowless) AttachMainShadow();
     ReadUpdateSettings();
     // Each loads hidden; a failure shows up later as the fatal error of a
     // control access.
@@ -59,9 +71,9 @@ int OnMainWindowCreated(const ui::EventArgs&) {
     // The main window has taken its place already: the others join it now
     // and follow it on every move.
     install::DockSecondaryWindows();
-    ReadCommandLineOptions();
-    if (SelectModeByFileName(GetExeFileName()) && install::IsQuietUninstall(OwnCommandLine()))
-        uninstall::QuietUninstall();
+    bool uninstallMode = SelectModeByFileName(GetExeFileName());
+    if (windowless && uninstallMode) uninstall::QuietUninstall();
+    if (windowless) install::BeginSilentInstall(install::SilentInstallOptionsOf(GetCommandLineW()));
     return 0;
 }
 

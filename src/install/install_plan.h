@@ -24,6 +24,10 @@ struct InstallPlan {
     bool desktopLink = true;
     bool startMenuLink = true;
     std::string productUrl;
+    // An install without a window (/S): nothing is shown, and the product
+    // starts only when asked (/START).
+    bool silent = false;
+    bool startProduct = true;
     int attempt = 0;  // 0 before the first attempt starts
 };
 

@@ -41,13 +41,20 @@ constexpr uint32_t kInstallingPauseMs = 1000;
 constexpr uint32_t kStartedPauseMs = 1000;
 constexpr int kFailureSeconds = 10;
 
-constexpr char kDownloadFailed[] = "获取下载文件失败，请尝试重启软件解决问题";
-constexpr char kFilesFailed[] = "安装失败，无法写入安装目录中的文件，请检查安装目录后重试";
-constexpr char kLinksFailed[] = "安装失败，无法创建快捷方式";
-constexpr char kRegistrationFailed[] = "安装失败，无法写入系统的卸载信息";
+// A failed step: what the user is shown, and the exit code of an install
+// without a window.
+struct Failure {
+    const char* message;
+    InstallExitCode code;
+};
+constexpr Failure kDownloadFailed{"获取下载文件失败，请尝试重启软件解决问题", kExitDownloadFailed};
+constexpr Failure kFolderFailed{"安装失败，无法写入安装目录中的文件，请检查安装目录后重试", kExitFolderRefused};
+constexpr Failure kFilesFailed{"安装失败，无法写入安装目录中的文件，请检查安装目录后重试", kExitStepFailed};
+constexpr Failure kLinksFailed{"安装失败，无法创建快捷方式", kExitStepFailed};
+constexpr Failure kRegistrationFailed{"安装失败，无法写入系统的卸载信息", kExitStepFailed};
+constexpr Failure kSignatureFailed{"安装失败，下载的文件未通过数字签名校验，已删除", kExitProductNotTrusted};
+constexpr Failure kFolderIsLink{"安装失败，安装路径中有联接点或符号链接，请选择其他安装目录", kExitFolderRefused};
 constexpr char kStartFailed[] = "安装完成，但软件未能启动，请从桌面或开始菜单启动";
-constexpr char kSignatureFailed[] = "安装失败，下载的文件未通过数字签名校验，已删除";
-constexpr char kFolderIsLink[] = "安装失败，安装路径中有联接点或符号链接，请选择其他安装目录";
 
 #ifndef ZORV_PRODUCT_SIGNER
 #define ZORV_PRODUCT_SIGNER ""
@@ -80,6 +87,12 @@ bool Written(std::string_view path, uint32_t error) {
 
 void OpenFolderWindow(const std::string& folder) { ShellRun(kShellExplore, folder); }
 
+// A pause that lets the user read the strip; an install without a window
+// has nothing to read.
+void PauseFor(const InstallPlan& plan, uint32_t milliseconds) {
+    if (!plan.silent) ui::PumpingWait(milliseconds);
+}
+
 // The older installation's own script run and waited for, then the folder
 // deleted; false when the product file is still there afterwards (the user
 // is told and shown the folder).
@@ -105,7 +118,7 @@ bool RemoveOldVersion(const InstallPlan& plan) {
     Log("older version could not be removed: " + plan.productPath + " is still there");
     CopyInstallerTo(plan.uninstallerPath);
     ui::ShowStatus("卸载失败，已经为你打开安装程序目录，请运行卸载.exe", ui::kStatusNotice, 10);
-    OpenFolderWindow(plan.folder);
+    if (!plan.silent) OpenFolderWindow(plan.folder);
     return false;
 }
 
@@ -153,10 +166,11 @@ void TakeBackInstall(WrittenFiles& written) {
 }
 
 // A step failed: its message, and the install taken back.
-void FailInstall(std::string_view message, WrittenFiles& written) {
-    Log("install failed: " + std::string(message));
-    ui::ShowStatus(message, ui::kStatusFailure, kFailureSeconds);
+InstallExitCode FailInstall(const Failure& failure, WrittenFiles& written) {
+    Log("install failed: " + std::string(failure.message));
+    ui::ShowStatus(failure.message, ui::kStatusFailure, kFailureSeconds);
     TakeBackInstall(written);
+    return failure.code;
 }
 
 void LogDownload(const DownloadOutcome& outcome, AfterDownload next) {
@@ -172,8 +186,8 @@ void LogDownload(const DownloadOutcome& outcome, AfterDownload next) {
 }
 
 // The older version removed and the product downloaded, once more when
-// something is missing; false when the install goes no further.
-bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
+// something is missing; kExitInstalled when the install goes on.
+InstallExitCode FetchProduct(InstallPlan& plan, WrittenFiles& written) {
     for (;;) {
         BeginNextAttempt(plan);
         Log("attempt " + std::to_string(plan.attempt) + ", install folder " + plan.folder);
@@ -183,23 +197,16 @@ bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
         // to change.
         if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
             Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
-            FailInstall(kFolderIsLink, written);
-            return false;
+            return FailInstall(kFolderIsLink, written);
         }
-        if (!CreateInstallFolder(plan.folder)) {
-            FailInstall(kFilesFailed, written);
-            return false;
-        }
+        if (!CreateInstallFolder(plan.folder)) return FailInstall(kFolderFailed, written);
         if (EntryExists(plan.productPath, false)) {
             if (!RemoveOldVersion(plan)) {
                 TakeBackInstall(written);
-                return false;
+                return kExitOldVersionKept;
             }
             // The removal took the folder with it; the download needs it back.
-            if (!CreateInstallFolder(plan.folder)) {
-                FailInstall(kFilesFailed, written);
-                return false;
-            }
+            if (!CreateInstallFolder(plan.folder)) return FailInstall(kFolderFailed, written);
         }
         ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
         // A partial file of an earlier run is no part of this download.
@@ -208,28 +215,24 @@ bool FetchProduct(InstallPlan& plan, WrittenFiles& written) {
         DownloadOutcome outcome = DownloadProduct(plan);
         AfterDownload next = JudgeDownload(outcome, plan.attempt);
         LogDownload(outcome, next);
-        if (next == AfterDownload::Stop) return false;
-        if (next == AfterDownload::Install) return true;
+        if (next == AfterDownload::Stop) return kExitDownloadFailed;
+        if (next == AfterDownload::Install) return kExitInstalled;
         DeleteFileW(WideFromGbk(plan.downloadPath).c_str());
-        if (next == AfterDownload::Fail) {
-            FailInstall(kDownloadFailed, written);
-            return false;
-        }
+        if (next == AfterDownload::Fail) return FailInstall(kDownloadFailed, written);
     }
 }
 
 // The downloaded file, checked while nobody can write to it, moved over the
 // product file; the handle stays with the caller until the product has
-// started, so that the file started is the file checked.  False (with the
-// install taken back) when it is refused or cannot be moved.
-bool PlaceVerifiedProduct(const InstallPlan& plan, WrittenFiles& written, UniqueFile& held) {
+// started, so that the file started is the file checked.  A failure's code
+// (with the install taken back) when it is refused or cannot be moved.
+InstallExitCode PlaceVerifiedProduct(const InstallPlan& plan, WrittenFiles& written, UniqueFile& held) {
     std::wstring download = WideFromGbk(plan.downloadPath);
     held.reset(CreateFileW(download.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!held) {
         LogResult("open " + plan.downloadPath, GetLastError());
-        FailInstall(kFilesFailed, written);
-        return false;
+        return FailInstall(kFilesFailed, written);
     }
 #ifdef ZORV_UNSAFE_NO_SIGNATURE_CHECK
     Log("signature: not checked (this installer was built with the unsafe setting that turns the check off)");
@@ -241,8 +244,7 @@ bool PlaceVerifiedProduct(const InstallPlan& plan, WrittenFiles& written, Unique
     if (!verdict.trusted) {
         held.reset();
         DeleteFileW(download.c_str());
-        FailInstall(kSignatureFailed, written);
-        return false;
+        return FailInstall(kSignatureFailed, written);
     }
 #endif
     if (!MoveFileExW(download.c_str(), WideFromGbk(plan.productPath).c_str(),
@@ -250,12 +252,11 @@ bool PlaceVerifiedProduct(const InstallPlan& plan, WrittenFiles& written, Unique
         LogResult("move it to " + plan.productPath, GetLastError());
         held.reset();
         DeleteFileW(download.c_str());
-        FailInstall(kFilesFailed, written);
-        return false;
+        return FailInstall(kFilesFailed, written);
     }
     LogResult("move it to " + plan.productPath, 0);
     written.Add(plan.productPath);
-    return true;
+    return kExitInstalled;
 }
 
 // The product started as the message says so; the message stays up for a
@@ -275,29 +276,30 @@ void StartProduct(const InstallPlan& plan) {
             break;
     }
     if (start.way != ProductStart::kFailed) {
-        ui::PumpingWait(kStartedPauseMs);
+        PauseFor(plan, kStartedPauseMs);
         return;
     }
     // Installed and registered all the same: only the start is missing.
     ui::ShowStatus(kStartFailed, ui::kStatusFailure, kFailureSeconds);
-    ui::PumpingWait(kFailureSeconds * 1000);
+    PauseFor(plan, kFailureSeconds * 1000);
 }
 
 }  // namespace
 
-void RunInstall(InstallPlan plan) {
+InstallExitCode RunInstall(InstallPlan plan) {
     WrittenFiles written;
-    if (!FetchProduct(plan, written)) return;
+    if (InstallExitCode fetched = FetchProduct(plan, written); fetched != kExitInstalled) return fetched;
     UniqueFile verified;
-    if (!PlaceVerifiedProduct(plan, written, verified)) return;
+    if (InstallExitCode placed = PlaceVerifiedProduct(plan, written, verified); placed != kExitInstalled) return placed;
     ui::ShowStatus("正在安装文件", ui::kStatusWorking, 100);
-    ui::PumpingWait(kInstallingPauseMs);
+    PauseFor(plan, kInstallingPauseMs);
     if (!WriteUninstallFiles(plan, written)) return FailInstall(kFilesFailed, written);
     if (WaitForShortcutStep().failed) return FailInstall(kLinksFailed, written);
     if (RegisterUninstall(plan) != 0) return FailInstall(kRegistrationFailed, written);
     Log("installed");
-    StartProduct(plan);
-    QuitProgram();
+    if (plan.startProduct) StartProduct(plan);
+    else Log("the product is not started (an install without a window starts it only with /START)");
+    return kExitInstalled;
 }
 
 }  // namespace zorv::install

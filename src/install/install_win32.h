@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "install/install_plan.h"
+#include "install/install_rules.h"
 
 namespace zorv::install {
 
@@ -50,13 +51,30 @@ void RecolourProgressShadow();
 
 // --- The install sequence ---------------------------------------------------
 
+// How an install ended: the exit code of an install without a window.
+enum InstallExitCode : int {
+    kExitInstalled = 0,
+    kExitNotAdministrator = 1,
+    kExitFolderRefused = 2,     // a link on the folder's path, a folder that cannot be made or named
+    kExitOldVersionKept = 3,    // the older installation could not be removed
+    kExitDownloadFailed = 4,    // the product did not arrive whole, also after the retry
+    kExitProductNotTrusted = 6, // the download failed the signature check
+    kExitStepFailed = 7,        // an uninstall file, a link or the registration could not be written
+};
+
 // The whole install of the plan, one step after the other: the older
 // installation removed, the product downloaded (once more if something is
 // missing), the uninstall files written, the shortcut step awaited, the
 // product registered and started, the program ended.  A failed step shows
 // its message, takes back what the install made and leaves the installer
-// open.  Worker thread.
-void RunInstall(InstallPlan plan);
+// open.  Worker thread.  How it ended.
+InstallExitCode RunInstall(InstallPlan plan);
+
+// The install without a window (/S): the same sequence for the folder of
+// /DIR= (completed with "\zorv"; the options panel's folder without it),
+// links unless /NOSHORTCUTS, the product started only with /START; ends the
+// program with the install's exit code.  UI thread, during start-up.
+void BeginSilentInstall(const SilentInstallOptions& options);
 
 // The shortcut step, due when the animation ends: the ticked links of the
 // running install.  Prepared (with its links' target and ticks) when an
@@ -70,7 +88,7 @@ void RunShortcutStep(int a, int b);
 void SetDownloadRetries(int32_t count, int32_t waitMs);
 
 // Stops the download keeping its resume data in memory, then ends the
-// program with code 0.  Any thread.
-[[noreturn]] void QuitProgram();
+// program with the code.  Any thread.
+[[noreturn]] void QuitProgram(int code = 0);
 
 }  // namespace zorv::install

@@ -12,6 +12,7 @@
 #include "install/install_win32.h"
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
+#include "runtime/setup_log_win32.h"
 #include "runtime/unique_handle_win32.h"
 #include "ui/form_ids.h"
 #include "ui/window_commands_win32.h"
@@ -99,7 +100,35 @@ void BeginInstall() {
     // Without its animation the shortcut step is due at once: the install
     // waits for it.
     if (!StartThread(RunPlaceholderAnimation)) ui::PostWindowEvent(ids::ProgressPanel, ids::InstallNotifier, 1, 1, false);
-    StartThread([plan] { RunInstall(plan); });
+    StartThread([plan] {
+        // A failed install leaves the installer open; a finished one ends it.
+        if (RunInstall(plan) == kExitInstalled) QuitProgram();
+    });
+}
+
+void BeginSilentInstall(const SilentInstallOptions& options) {
+    std::string folder = ui::ReadTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption);
+    if (options.folderGiven) {
+        // The folder is kept as code-page-936 text like a typed one: a name
+        // that text cannot hold would name another folder.
+        folder = GbkFromWide(options.folder);
+        if (options.folder.empty() || WideFromGbk(folder) != options.folder) {
+            Log(L"refused: the folder \"" + options.folder + L"\" cannot be used");
+            QuitProgram(kExitFolderRefused);
+        }
+    }
+    installBegun.store(true);
+    std::string completed = CompleteInstallFolder(folder);
+    ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, completed);
+    InstallPlan plan = MakeInstallPlan(completed, !options.noShortcuts, !options.noShortcuts, Settings().ProductUrl);
+    plan.silent = true;
+    plan.startProduct = options.start;
+    Log("install without a window into " + completed + (options.noShortcuts ? ", no links" : "") +
+        (options.start ? ", the product started afterwards" : ""));
+    // No animation: the shortcut step is due at once.
+    PrepareShortcutStep(plan);
+    ui::PostWindowEvent(ids::ProgressPanel, ids::InstallNotifier, 0, 0, false);
+    if (!StartThread([plan] { QuitProgram(RunInstall(plan)); })) QuitProgram(kExitStepFailed);
 }
 
 std::string PickFolder(std::string_view title, HWND owner) {

@@ -11,7 +11,7 @@
 
 namespace zorv::install {
 
-void QuitProgram() {
+void QuitProgram(int code) {
     ProductDownloadState& d = ProductDownload();
     d.Quitting.store(true);
     auto stop = [&d] {
@@ -22,7 +22,7 @@ void QuitProgram() {
     // windows: the UI thread keeps carrying their writes out meanwhile.
     if (IsUiThread()) ui::RunPumping(stop);
     else stop();
-    ExitProgram(0);
+    ExitProgram(code);
 }
 
 }  // namespace zorv::install

@@ -102,7 +102,10 @@ void WriteCommon(const Addressed& at, int property, int64_t value) {
         case p::Top:
         case p::Width:
         case p::Height: WriteGeometry(at, property, value); return;
-        case p::Visible: ShowWindow(hwnd, value ? (at.control ? SW_SHOW : SW_SHOWNA) : SW_HIDE); return;
+        case p::Visible:
+            if (value && !at.control && WindowsKeptHidden()) return;
+            ShowWindow(hwnd, value ? (at.control ? SW_SHOW : SW_SHOWNA) : SW_HIDE);
+            return;
         case p::Disabled: EnableWindow(hwnd, value ? FALSE : TRUE); return;
         case p::MousePointer: CursorOf(at) = int32_t(value); return;
         default: break;

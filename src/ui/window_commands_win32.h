@@ -26,6 +26,11 @@ void SetFormTemplate(const FormTemplate* formTemplate);
 // window identifier of the owning window, or 0.
 bool LoadWindow(uint32_t windowId, uint32_t ownerWindowId = 0);
 
+// For a run without a window (a silent install or uninstall): from now on no
+// window of the program is shown, whatever loads or is made visible.
+void KeepWindowsHidden();
+bool WindowsKeptHidden();
+
 // Loads and shows the start window; failure is fatal ("载入启动窗口失败").
 void LoadStartWindow(uint32_t windowId);
 

@@ -544,16 +544,25 @@ bool LoadWindow(uint32_t windowId, uint32_t ownerWindowId) {
         // The created handler may have ended or unloaded the window.
         LoadedWindow* still = FindLoadedWindow(id);
         if (!still || still->hwnd != hwnd) return;
-        if (record->WindowUnit()->visible()) ShowWindow(hwnd, SW_SHOWNORMAL);
+        if (record->WindowUnit()->visible() && !WindowsKeptHidden()) ShowWindow(hwnd, SW_SHOWNORMAL);
         loaded = true;
     });
     return loaded;
 }
 
+namespace {
+std::atomic<bool> windowsKeptHidden{false};
+}  // namespace
+
+void KeepWindowsHidden() { windowsKeptHidden.store(true); }
+
+bool WindowsKeptHidden() { return windowsKeptHidden.load(); }
+
 void LoadStartWindow(uint32_t windowId) {
     if (!LoadWindow(windowId)) FatalRuntimeError("载入启动窗口失败");
     HWND hwnd = FindHandle(windowId, 0);
     if (!hwnd) FatalRuntimeError("载入启动窗口失败");
+    if (WindowsKeptHidden()) return;
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
 }

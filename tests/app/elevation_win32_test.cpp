@@ -16,7 +16,10 @@ std::vector<ShellRequest> launched;
 bool answerAdministrator = true;
 
 bool FakeIsAdministrator() { return answerAdministrator; }
-void RecordLaunch(const ShellRequest& request) { launched.push_back(request); }
+int RecordLaunch(const ShellRequest& request) {
+    launched.push_back(request);
+    return 0;
+}
 
 class PrivilegeCheck : public ::testing::Test {
 protected:

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "runtime/codepage_win32.h"
+#include "runtime/commands_win32.h"
 #include "support/program_child_win32.h"
 
 namespace {
@@ -269,6 +271,27 @@ TEST_F(ProgramRun, OfTwoSimultaneousStartsExactlyOneRuns) {
     }
 }
 
+// The exe says what it is: its version information and its manifest (the
+// rights it asks for, the systems and the DPI awareness it declares).
+TEST(ProgramFile, CarriesItsVersionInformationAndManifest) {
+    zorv::FileVersionInfo info;
+    ASSERT_TRUE(zorv::ReadFileVersionInfo(zorv::GbkFromWide(SetupExePath()), info));
+    EXPECT_EQ(info.productName, "Zorvane");
+    EXPECT_EQ(info.fileDescription, "Zorvane Setup");
+    EXPECT_EQ(info.companyName, "Zorvane");
+    EXPECT_EQ(info.fileVersion, ZORV_VERSION_QUAD);
+    HMODULE exe = LoadLibraryExW(SetupExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, found))), SizeofResource(exe, found));
+    FreeLibrary(exe);
+    for (const char* part : {"level=\"asInvoker\"", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "PerMonitorV2, PerMonitor", "true/pm",
+                             "Microsoft.Windows.Common-Controls"})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
 // A mapping of the instance's name that anybody could have made (it has
 // no administrator for its owner) is no running installer: it does not keep
 // the installer from coming up.
@@ -299,9 +322,11 @@ TEST_F(ProgramRun, TheRelaunchForRightsFindsAProgramInAFolderOutsideCodePage936)
     std::wstring child = L"Z:";
     for (char c : std::string(ZORV_RELAUNCH_CHILD)) child.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
     ASSERT_TRUE(CopyFileW(child.c_str(), exe.c_str(), FALSE));
-    Child first(exe, L"/URL=http://127.0.0.1:9/zorv.exe", folder);
+    // Without a window the first start waits for the relaunched one and
+    // ends with its exit code.
+    Child first(exe, L"/URL=http://127.0.0.1:9/zorv.exe /S", folder);
     ASSERT_TRUE(first.started());
-    EXPECT_EQ(first.WaitForExit(20000), 0u);
+    EXPECT_EQ(first.WaitForExit(20000), 42u);
     bool cameUp = false;
     for (int i = 0; i < kPolls && !cameUp; ++i) {
         cameUp = GetFileAttributesW(report.c_str()) != INVALID_FILE_ATTRIBUTES;

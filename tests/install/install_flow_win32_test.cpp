@@ -6,6 +6,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 #include <shlobj.h>
+#include <softpub.h>
+#include <wintrust.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -25,6 +27,7 @@
 #include "support/installer_layout_win32.h"
 #include "support/screen_win32.h"
 #include "support/x_keyboard_win32.h"
+#include "support/x_window_watch_win32.h"
 #include "product/uninstall_texts.h"
 
 namespace zorv::testing {
@@ -735,6 +738,123 @@ TEST_F(InstallFlow, AnInstallerInAFolderOutsideCodePage936InstallsWithItsUninsta
     EXPECT_NE(LogText().find("\xC5\x81ukasz Desktop\\Zorvane.lnk to"), std::string::npos) << LogText();
     RemoveTree(downloads);
     RemoveTree(desktop);
+}
+
+// An install without a window, as an administrator deploys it: the same
+// install as a click, with no window mapped on the X server at any moment
+// (the watch sees the installer's windows when it does show them), the
+// product not started unless asked, and the exe to ship (stripped, signed)
+// installing as the build's own does.
+TEST_F(InstallFlow, ASilentInstallShowsNoWindowAndInstallsAsAClickWould) {
+    if (!HaveXdotool()) GTEST_SKIP() << "needs xdotool on the host";
+    server_.Route("/zorv.exe", Body(product_));
+    {
+        XWindowWatch watch(L"zorv-setup");
+        ChildProgram shown(SetupExe(), Options());
+        HWND main = shown.WaitForWindow(kMainWindowTitle, 30000);
+        ASSERT_NE(main, nullptr);
+        Sleep(500);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(shown.WaitForExit(20000), 0u);
+        EXPECT_FALSE(watch.Stop().empty()) << "the watch does not see the installer's windows";
+    }
+    const std::wstring dist = WinePathOf(ZORV_DIST_EXE);
+    {
+        // The exe to ship carries a signature the system's check accepts.
+        WINTRUST_FILE_INFO file{};
+        file.cbStruct = sizeof file;
+        file.pcwszFilePath = dist.c_str();
+        WINTRUST_DATA data{};
+        data.cbStruct = sizeof data;
+        data.dwUIChoice = WTD_UI_NONE;
+        data.fdwRevocationChecks = WTD_REVOKE_NONE;
+        data.dwUnionChoice = WTD_CHOICE_FILE;
+        data.pFile = &file;
+        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+        EXPECT_EQ(WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data), 0);
+        XWindowWatch watch(L"zorv-setup");
+        ChildProgram silent(dist, L"/S " + Options());
+        EXPECT_EQ(silent.WaitForExit(kInstallMs), 0u) << LogText();
+        EXPECT_EQ(watch.Stop(), "") << "a window was mapped";
+    }
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"卸载.exe")), ReadWhole(dist)));
+    EXPECT_EQ(ReadUninstallValue(L"InstallLocation").text, std::wstring(kFolder) + L"\\");
+    EXPECT_TRUE(IsFile(DesktopLink()));
+    EXPECT_TRUE(IsFile(StartMenuLink()));
+    EXPECT_NE(LogText().find("the product is not started"), std::string::npos) << LogText();
+    EXPECT_FALSE(Exists(InFolder(L"zorv-started.txt")));
+    ClearInstallation();
+
+    const std::wstring apps = L"C:\\Silent Apps", folder = apps + L"\\zorv";
+    RemoveTree(apps);
+    {
+        XWindowWatch watch(L"zorv-setup");
+        ChildProgram silent(SetupExe(), L"/s \"/dir=" + apps + L"\" /NoShortcuts /START " + Options());
+        EXPECT_EQ(silent.WaitForExit(kInstallMs), 0u) << LogText();
+        EXPECT_EQ(watch.Stop(), "") << "a window was mapped";
+    }
+    EXPECT_TRUE(SameBytes(ReadWhole(folder + L"\\zorv.exe"), product_));
+    EXPECT_EQ(ReadUninstallValue(L"InstallLocation").text, folder + L"\\");
+    EXPECT_FALSE(Exists(DesktopLink()));
+    EXPECT_FALSE(Exists(StartMenuLink()));
+    EXPECT_TRUE(WaitUntil([&] { return Exists(folder + L"\\zorv-started.txt"); }, 10000)) << "/START: not started";
+    EndProducts();
+    RemoveTree(apps);
+}
+
+// Each way a silent install can end has its own exit code, and none of them
+// is 0.
+TEST_F(InstallFlow, EachSilentFailureEndsWithItsOwnCode) {
+    auto silentInstall = [&](const std::wstring& arguments, const std::wstring& url) {
+        ChildProgram silent(SetupExe(), L"/S /URL=" + url + L" " + LogOption() + L" " + arguments);
+        DWORD code = silent.WaitForExit(kInstallMs);
+        return code;
+    };
+    auto routed = [](HttpTestServer& server, const Reply& reply) {
+        server.Route("/zorv.exe", reply);
+        std::wstring url;
+        for (char c : server.Url("/zorv.exe")) url.push_back(wchar_t(c));
+        return url;
+    };
+    HttpTestServer good;
+    std::wstring goodUrl = routed(good, Body(product_));
+    // A folder code page 936 cannot name, and none at all: refused.
+    EXPECT_EQ(silentInstall(L"\"/DIR=C:\\\u0141\"", goodUrl), 2u) << LogText();
+    EXPECT_EQ(silentInstall(L"/DIR=", goodUrl), 2u);
+    EXPECT_EQ(good.RequestsFor("/zorv.exe").size(), 0u);
+    // No whole product: no length, twice.
+    HttpTestServer lengthless;
+    Reply cut = Body(product_);
+    cut.framing = Framing::CloseDelimited;
+    EXPECT_EQ(silentInstall(L"", routed(lengthless, cut)), 4u);
+    EXPECT_EQ(lengthless.RequestsFor("/zorv.exe").size(), 2u);
+    // Not the publisher's.
+    HttpTestServer unsigned_;
+    EXPECT_EQ(silentInstall(L"", routed(unsigned_, Body(ReadWhole(WinePathOf(ZORV_UNSIGNED_PRODUCT_EXE))))), 6u);
+    // A step after the download that cannot be done.
+    ClearInstallation();
+    CreateDirectoryW(kFolder, nullptr);
+    CreateDirectoryW(InFolder(L"Uninstall.bat").c_str(), nullptr);
+    EXPECT_EQ(silentInstall(L"", goodUrl), 7u);
+    RemoveDirectoryW(InFolder(L"Uninstall.bat").c_str());
+    for (const wchar_t* name : {L"zorv.exe", L"卸载.exe"}) EXPECT_FALSE(Exists(InFolder(name))) << Narrow(name);
+    EXPECT_FALSE(UninstallKeyExists());
+    // An older version that cannot be removed.
+    EXPECT_EQ(silentInstall(L"", goodUrl), 0u);
+    HANDLE lock = CreateFileW(InFolder(L"zorv.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(silentInstall(L"", goodUrl), 3u);
+    CloseHandle(lock);
+    // Another installer that runs.
+    ChildProgram shown(SetupExe(), Options());
+    HWND main = shown.WaitForWindow(kMainWindowTitle, 30000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(silentInstall(L"", goodUrl), 8u);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(shown.WaitForExit(20000), 0u);
+    EXPECT_NE(LogText().find("exit code 8"), std::string::npos);
 }
 
 // Each step after the download that cannot do its part takes the failed
