@@ -80,7 +80,7 @@ bool StartTask(Download& download, const TaskParam& param);
 bool StartTaskFromResume(Download& download, const TaskParam& param, const std::string& resumeData);
 
 // Bytes received so far by the running task; 0 when there is none.
-int32_t GetDownloadedLength(Download& download);
+int64_t GetDownloadedLength(Download& download);
 
 // Replaces resumeData with the running task's current resume data; false when
 // no task is running.

@@ -152,7 +152,7 @@ void ShutdownSending(SocketHandle socket) { shutdown(Raw(socket), SD_SEND); }
 void ShutdownBoth(SocketHandle socket) { shutdown(Raw(socket), SD_BOTH); }
 
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
-    if (length <= 0) return nullptr;
+    if (length < 0) return nullptr;
     UniqueFile file = OpenForWriting(path, CREATE_NEW);
     if (!file) return nullptr;
     if (SetLength(file.get(), length)) return std::make_unique<WindowsTargetFile>(std::move(file), length);
@@ -180,6 +180,26 @@ std::optional<int64_t> ExistingFileSize(const std::string& path) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
     return static_cast<int64_t>(size.QuadPart);
+}
+
+std::optional<std::string> GbkFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return std::string();
+    int size = static_cast<int>(utf8.size());
+    int wideSize = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (wideSize <= 0) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), wideSize);
+    // No best fit: a character without a GBK form must not become a
+    // look-alike or a "?", which would name another file or none at all.
+    BOOL lossy = FALSE;
+    int gbkSize = WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0,
+                                      nullptr, &lossy);
+    if (gbkSize <= 0 || lossy) return std::nullopt;
+    std::string gbk(static_cast<size_t>(gbkSize), '\0');
+    WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, gbk.data(), gbkSize, nullptr,
+                        &lossy);
+    if (lossy) return std::nullopt;
+    return gbk;
 }
 
 LocalTime NowLocal() {

@@ -71,7 +71,7 @@ void RecolourProgressShadow();
 // starts the download of the product.  Worker thread.
 void RunUpdate();
 // The download task's event callback (the engine's master thread).
-int32_t OnDownloadEvent(int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t task);
+int32_t OnDownloadEvent(int32_t code, int32_t connection, int64_t value1, int64_t value2, int32_t task);
 // After the task ended: the restart, the failure message, or the
 // installation and the product's start.  Worker thread.
 void FinishInstall();

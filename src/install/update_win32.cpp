@@ -34,9 +34,11 @@ constexpr uint64_t kProgressIntervalMs = 1000;
 
 std::atomic<int32_t> retryCount{-1}, retryWaitMs{0};
 
-// Bytes of the running task, summed from its reports, and when progress was
-// last shown.
+// Bytes of the running task, summed from its reports, its file's length as
+// the engine reported it (64-bit: a length is never cut), and when progress
+// was last shown.
 std::atomic<int64_t> bytesReceived{0};
+std::atomic<int64_t> fileLength{0};
 std::atomic<uint64_t> lastProgressTick{0};
 // The links the shortcut step made, removed again when the install fails.
 std::atomic<bool> desktopLinkMade{false}, startMenuLinkMade{false};
@@ -83,7 +85,7 @@ void StartProductDownload(const std::string& folder) {
     param.ConnectionCount = 1;
     param.TargetPath = folder + g.ProductFileName;
     param.EventCallback = OnDownloadEvent;
-    g.FileLength.Exchange(0);
+    fileLength.store(0);
     bytesReceived.store(0);
     lastProgressTick.store(0);
     if (retryCount.load() >= 0) download::SetRetryPolicy({retryCount.load(), retryWaitMs.load()});
@@ -100,7 +102,7 @@ void ShowProgress() {
     uint64_t last = lastProgressTick.load();
     if (last != 0 && now - last < kProgressIntervalMs) return;
     if (!lastProgressTick.compare_exchange_strong(last, now)) return;
-    std::string percent = ProgressPercentText(bytesReceived.load(), Globals().FileLength.Get());
+    std::string percent = ProgressPercentText(bytesReceived.load(), fileLength.load());
     if (percent.empty() || percent == "100") return;
     ShowStatus(ProgressMessage(percent), kStatusNotice, 100);
 }
@@ -196,9 +198,9 @@ void RunUpdate() {
     StartProductDownload(folder);
 }
 
-int32_t OnDownloadEvent(int32_t code, int32_t, int32_t value1, int32_t, int32_t) {
+int32_t OnDownloadEvent(int32_t code, int32_t, int64_t value1, int64_t, int32_t) {
     switch (code) {
-        case EV_FILE_LENGTH: Globals().FileLength.Exchange(value1); break;
+        case EV_FILE_LENGTH: fileLength.store(value1); break;
         case EV_BYTES_RECEIVED:
             bytesReceived.fetch_add(value1);
             ShowProgress();
@@ -217,7 +219,7 @@ void FinishInstall() {
     ProgramGlobals& g = Globals();
     if (g.Quitting.load()) return;
     std::string folder = FolderBoxText();
-    if (!IsDownloadComplete(bytesReceived.load(), g.FileLength.Get())) {
+    if (!IsDownloadComplete(bytesReceived.load(), fileLength.load())) {
         DeleteFileW(WideFromGbk(ProductTargetPath()).c_str());
         if (g.RetriedOnce.exchange(1) == 0) {
             StartThread(RunUpdate);

@@ -26,7 +26,9 @@ using zorv::testing::Reply;
 using zorv::testing::Request;
 
 struct EventRecord {
-    int32_t code, connection, value1, value2, task;
+    int32_t code, connection;
+    int64_t value1, value2;
+    int32_t task;
     std::thread::id thread;  // the thread the callback ran on
 };
 struct StatusRecord {
@@ -104,7 +106,7 @@ public:
     std::function<void(int32_t task)> onExists;
 
     void Attach(TaskParam& param) {
-        param.EventCallback = [this](int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t task) {
+        param.EventCallback = [this](int32_t code, int32_t connection, int64_t value1, int64_t value2, int32_t task) {
             if (code == EV_TARGET_EXISTS && onExists) onExists(task);
             int32_t answer = code == EV_TARGET_EXISTS ? existsAnswer.load() : 0;
             // Notified under the lock: once a waiter sees EV_TASK_FINISHED the
