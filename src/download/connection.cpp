@@ -1,6 +1,7 @@
 // One HTTP connection of a task on its worker thread: finding the server,
 // the first request (with redirects) or a range request, the target file,
 // and the receive passes that fill its segment; reconnects after errors.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -28,9 +29,14 @@ enum class Outcome { kEnded, kFailed, kRetry, kNextSegment, kSegmentDone };
 // reads the whole file, and this one ends.
 constexpr int kGiveWay = 2;
 
-// Bounds of one EV_BYTES_RECEIVED without a speed limit (see Transfer).
+// Bounds of one EV_BYTES_RECEIVED without a speed limit (see Report).
 constexpr int kReportBytes = 1 << 20;
 constexpr std::chrono::milliseconds kReportEvery{50};
+
+// Bytes also go to the file once they have waited this long (see
+// kReceiveBufferSize), so a slow connection keeps its file and its resume
+// data current.
+constexpr std::chrono::milliseconds kWriteEvery{1000};
 
 // Name resolution that a stop can abandon: the lookup runs on a helper
 // thread that shares only this small state, so a stop does not wait for a
@@ -103,6 +109,8 @@ private:
     ReceiveResult ReceivePass(int64_t position, int& buffered, int64_t end);
     ReceiveResult SkipPass(int64_t position);
     int TakeHeadBytes(int64_t position);
+    void AllocateBuffer();
+    bool FlushDue(int buffered) const;
     bool ContinueInStream(int64_t& position);
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
@@ -113,7 +121,10 @@ private:
 
     DownloadTask& task_;
     Connection& c_;
-    int headBytes_ = 0;  // body bytes that came with the head, at the start of the buffer
+    // Body bytes that came with the head, until the transfer takes them.
+    std::array<char, kHeadLimit> headSpill_;
+    int headBytes_ = 0;
+    std::chrono::steady_clock::time_point writtenAt_;  // the last write of buffered bytes
     // The answer being read: whether its body is the whole file from byte 0,
     // and the file offset of the next byte the socket gives.  A whole body
     // read for a later position is received and dropped up to it.
@@ -129,7 +140,6 @@ void HttpConnection::Run() {
     Event(EV_CONNECTION_STARTED, 0);
     bool normal = false;
     try {
-        c_.buffer.assign(BUFFER_SIZE, '\0');
         normal = Serve();
     } catch (const std::bad_alloc&) {
         normal = false;  // no memory for the buffer or a record: the connection ends quietly
@@ -263,7 +273,7 @@ int HttpConnection::ReadHead(std::string& head) {
         if (std::optional<HeadSpan> span = FindHead(buffer.data(), got)) {
             head.assign(buffer.data() + span->begin, span->end - span->begin);
             headBytes_ = static_cast<int>(got - span->end);
-            std::memcpy(c_.buffer.data(), buffer.data() + span->end, static_cast<size_t>(headBytes_));
+            std::memcpy(headSpill_.data(), buffer.data() + span->end, static_cast<size_t>(headBytes_));
             return 1;
         }
         if (got >= kHeadLimit) {
@@ -547,21 +557,23 @@ int64_t HttpConnection::SegmentEnd() {
 // Writes the buffered bytes at the position, never past the segment's end
 // (bytes beyond it belong to the segment that was split off).
 bool HttpConnection::Flush(int64_t& position, int& buffered) {
+    writtenAt_ = std::chrono::steady_clock::now();
     if (buffered == 0) return true;
     int64_t room = SegmentEnd() - position;
     int64_t bytes = std::min<int64_t>(buffered, std::max<int64_t>(room, 0));
     buffered = 0;
     if (bytes == 0) return true;
-    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) {
-        Status(LEVEL_ERROR, kFileWriteError);
-        return false;
-    }
+    size_t written = 0;
+    bool whole = task_.WriteAt(position, c_.buffer.get(), static_cast<size_t>(bytes), &written);
+    // What landed before a failed write (a disk that filled up in the middle
+    // of the buffer) is in the file and counts as done.
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
-        task_.table.segments[static_cast<size_t>(c_.segment)].done += bytes;
+        task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int64_t>(written);
     }
-    position += bytes;
-    return true;
+    position += static_cast<int64_t>(written);
+    if (!whole) Status(LEVEL_ERROR, kFileWriteError);
+    return whole;
 }
 
 Outcome HttpConnection::NextSegment() {
@@ -589,8 +601,23 @@ int HttpConnection::TakeHeadBytes(int64_t position) {
     if (streamAt_ <= position) return 0;
     int drop = static_cast<int>(position - from);
     int keep = static_cast<int>(std::min<int64_t>(bytes - drop, std::max<int64_t>(SegmentEnd() - position, 0)));
-    if (drop > 0 && keep > 0) std::memmove(c_.buffer.data(), c_.buffer.data() + drop, static_cast<size_t>(keep));
+    if (keep > 0) std::memcpy(c_.buffer.get(), headSpill_.data() + drop, static_cast<size_t>(keep));
     return keep;
+}
+
+// Uninitialised: every byte is received before it is read.
+void HttpConnection::AllocateBuffer() {
+    int size = static_cast<int>(std::clamp<int64_t>(task_.TotalLength(), kHeadLimit, kReceiveBufferSize));
+    if (c_.bufferSize >= size) return;
+    c_.buffer.reset(new char[static_cast<size_t>(size)]);
+    c_.bufferSize = size;
+}
+
+// The buffer is full, or its bytes have waited long enough.
+bool HttpConnection::FlushDue(int buffered) const {
+    if (task_.config.speedLimit > 0) return buffered >= BUFFER_SIZE;
+    return buffered >= c_.bufferSize ||
+           (buffered > 0 && std::chrono::steady_clock::now() - writtenAt_ >= kWriteEvery);
 }
 
 // With a speed limit every pass is reported.  Without one, passes are
@@ -615,6 +642,8 @@ Outcome HttpConnection::Transfer() {
     int64_t position = PositionOf(task_, c_);
     Event(c_.segmentAnnounced ? EV_SEGMENT_CONTINUED : EV_SEGMENT_STARTED, position, SegmentEnd());
     c_.segmentAnnounced = true;
+    AllocateBuffer();
+    writtenAt_ = std::chrono::steady_clock::now();
     int buffered = TakeHeadBytes(position);
     if (buffered > 0) task_.AddReceived(c_, buffered);
     if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
@@ -634,7 +663,7 @@ Outcome HttpConnection::FillSegment(int64_t& position, int& buffered) {
     const bool limited = task_.config.speedLimit > 0;
     while (true) {
         int64_t end = SegmentEnd();
-        if (position + buffered >= end || buffered >= BUFFER_SIZE) {
+        if (position + buffered >= end || FlushDue(buffered)) {
             Report(0, position + buffered >= end);
             if (!Flush(position, buffered)) return Outcome::kFailed;
             if (position >= end) return Outcome::kSegmentDone;
@@ -668,15 +697,23 @@ Outcome HttpConnection::FillSegment(int64_t& position, int& buffered) {
 }
 
 // One receive pass into the buffer behind the bytes it holds, never past
-// the segment's end.
+// the segment's end: without a speed limit one receive call for all the
+// room (it returns with what the socket has); with one, the connection's
+// share, in calls of at most BUFFER_SIZE.
 ReceiveResult HttpConnection::ReceivePass(int64_t position, int& buffered, int64_t end) {
     const bool limited = task_.config.speedLimit > 0;
-    int unit = limited ? std::max(1, task_.speedShare.load()) : task_.config.blockSize;
-    int pass = static_cast<int>(std::min<int64_t>({unit, BUFFER_SIZE - buffered, end - position - buffered}));
-    int perCall = std::min(unit, BUFFER_SIZE);
+    int64_t room = end - position - buffered;
+    int pass, perCall;
+    if (limited) {
+        int unit = std::max(1, task_.speedShare.load());
+        pass = static_cast<int>(std::min<int64_t>({unit, BUFFER_SIZE - buffered, room}));
+        perCall = std::min(unit, BUFFER_SIZE);
+    } else {
+        pass = perCall = static_cast<int>(std::min<int64_t>(c_.bufferSize - buffered, room));
+    }
     Progress progress(task_, c_);
-    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.data() + buffered, pass, perCall,
-                                          task_.config.receiveTimeoutMs, task_.Signals(c_), &progress, false);
+    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.get() + buffered, pass, perCall,
+                                          task_.config.receiveTimeoutMs, task_.Signals(c_), &progress, !limited);
     buffered += received.bytes;
     streamAt_ += received.bytes;
     Report(received.bytes, received.code < 0);
@@ -687,10 +724,10 @@ ReceiveResult HttpConnection::ReceivePass(int64_t position, int& buffered, int64
 // received like any others, then dropped, neither written nor counted.
 ReceiveResult HttpConnection::SkipPass(int64_t position) {
     const bool limited = task_.config.speedLimit > 0;
-    int unit = limited ? std::max(1, task_.speedShare.load()) : task_.config.blockSize;
-    int pass = static_cast<int>(std::min<int64_t>({unit, BUFFER_SIZE, position - streamAt_}));
-    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.data(), pass, std::min(unit, BUFFER_SIZE),
-                                          task_.config.receiveTimeoutMs, task_.Signals(c_), nullptr, false);
+    int unit = limited ? std::max(1, task_.speedShare.load()) : c_.bufferSize;
+    int pass = static_cast<int>(std::min<int64_t>({unit, limited ? BUFFER_SIZE : c_.bufferSize, position - streamAt_}));
+    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.get(), pass, pass,
+                                          task_.config.receiveTimeoutMs, task_.Signals(c_), nullptr, !limited);
     streamAt_ += received.bytes;
     return received;
 }
@@ -742,7 +779,8 @@ bool HttpConnection::WaitBeforeRetry(int& attempts) {
 
 void HttpConnection::End(bool normal) {
     CloseSocket();
-    std::vector<char>().swap(c_.buffer);
+    c_.buffer.reset();
+    c_.bufferSize = 0;
     int64_t position = PositionOf(task_, c_);
     if (!c_.reported.exchange(true)) Event(normal ? EV_CONNECTION_ENDED : EV_CONNECTION_FAILED, position);
     ReleaseSegment(task_, c_);

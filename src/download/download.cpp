@@ -49,7 +49,6 @@ void CopyConfig(const TaskParam& param, download::TaskConfig& config) {
     config.sendTimeoutMs = param.SendTimeoutMs;
     config.receiveTimeoutMs = param.ReceiveTimeoutMs;
     config.stopWaitMs = std::max(0, param.StopWaitMs);
-    config.blockSize = param.BlockSize > 0 ? std::min(param.BlockSize, download::BUFFER_SIZE) : download::BUFFER_SIZE;
     config.statusCallback = param.StatusCallback;
     config.eventCallback = param.EventCallback;
 }

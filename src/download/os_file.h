@@ -17,8 +17,9 @@ public:
     virtual ~TargetFile() = default;  // closes the file
     virtual int64_t Length() const = 0;
     // Puts size bytes at offset.  False when they reach beyond the length or
-    // cannot be written (a full disk, for one).
-    virtual bool WriteAt(int64_t offset, const char* data, size_t size) = 0;
+    // cannot all be written (a full disk, for one); `written`, when given,
+    // then tells how many of the first bytes did land in the file.
+    virtual bool WriteAt(int64_t offset, const char* data, size_t size, size_t* written = nullptr) = 0;
 };
 
 // Creates the file only if it does not exist yet and sets its length (0

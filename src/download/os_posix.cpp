@@ -93,15 +93,17 @@ class PosixTargetFile final : public TargetFile {
 public:
     PosixTargetFile(UniqueFd fd, int64_t length) : fd_(std::move(fd)), length_(length) {}
     int64_t Length() const override { return length_; }
-    bool WriteAt(int64_t offset, const char* data, size_t size) override {
+    bool WriteAt(int64_t offset, const char* data, size_t size, size_t* written) override {
+        if (written != nullptr) *written = 0;
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
         while (size > 0) {
-            ssize_t written = ::pwrite(fd_.Get(), data, size, static_cast<off_t>(offset));
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) return false;
-            data += written;
-            size -= static_cast<size_t>(written);
-            offset += written;
+            ssize_t wrote = ::pwrite(fd_.Get(), data, size, static_cast<off_t>(offset));
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) return false;
+            if (written != nullptr) *written += static_cast<size_t>(wrote);
+            data += wrote;
+            size -= static_cast<size_t>(wrote);
+            offset += wrote;
         }
         return true;
     }

@@ -29,7 +29,8 @@ class WindowsTargetFile final : public TargetFile {
 public:
     WindowsTargetFile(UniqueFile file, int64_t length) : file_(std::move(file)), length_(length) {}
     int64_t Length() const override { return length_; }
-    bool WriteAt(int64_t offset, const char* data, size_t size) override {
+    bool WriteAt(int64_t offset, const char* data, size_t size, size_t* done) override {
+        if (done != nullptr) *done = 0;
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
         while (size > 0) {
             // The offset in OVERLAPPED makes the write positioned: the
@@ -40,6 +41,7 @@ public:
             DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
             DWORD written = 0;
             if (!WriteFile(file_.get(), data, chunk, &written, &at) || written == 0) return false;
+            if (done != nullptr) *done += written;
             data += written;
             size -= written;
             offset += written;

@@ -268,9 +268,10 @@ void DownloadTask::ConnectionLeftLocked() {
     }
 }
 
-bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size) {
+bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size, size_t* written) {
     std::shared_lock<std::shared_mutex> guard(fileLock);
-    return file && file->WriteAt(offset, data, size);
+    *written = 0;
+    return file && file->WriteAt(offset, data, size, written);
 }
 
 void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount) {

@@ -115,12 +115,20 @@ struct TaskConfig {
     int32_t sendTimeoutMs = 20000;
     int32_t receiveTimeoutMs = 20000;
     int32_t stopWaitMs = 1000;
-    int32_t blockSize = BUFFER_SIZE;
     zorv::StatusCallback statusCallback;
     zorv::EventCallback eventCallback;
     // Mode 0x3000: no thread runs and status texts are delivered at once.
     bool NoThreads() const { return (flags & 0x3000) == 0x3000; }
 };
+
+// Without a speed limit each connection receives into a buffer of this size
+// (or of the file's, when that is smaller), asking the socket for all the
+// room that is left in one call, and writes the buffer when it is full: a
+// receive call and a write per buffer instead of per 20 KB.  Under Wine,
+// where every Winsock call and every WriteFile is a round trip to the wine
+// server, their number sets the speed.  With a speed limit the passes and
+// the writes stay of BUFFER_SIZE.
+constexpr int kReceiveBufferSize = 1 << 20;
 
 class DownloadTask;
 
@@ -135,7 +143,10 @@ struct Connection {
     os::Socket socket;
     int32_t segment = -1;          // index in the segment table; guarded by the task lock
     std::atomic<int64_t> received{0};
-    std::vector<char> buffer;
+    // Receive buffer, allocated when the transfer starts (never larger than
+    // the file) and freed when the connection ends.
+    std::unique_ptr<char[]> buffer;
+    int bufferSize = 0;
     HttpResponseInfo response;
     bool segmentAnnounced = false;  // EV_SEGMENT_STARTED sent
 };
@@ -210,7 +221,7 @@ public:
     int64_t TotalLength();
     void SetTotalLength(int64_t length);
     std::optional<std::string> ResumeData();
-    bool WriteAt(int64_t offset, const char* data, size_t size);
+    bool WriteAt(int64_t offset, const char* data, size_t size, size_t* written);
     // One connection fewer runs (list lock held): the last one wakes a stop
     // waiting for it and queues the task's end.
     void ConnectionLeftLocked();

@@ -38,7 +38,8 @@ struct TaskParam {
     int32_t SendTimeoutMs = 20000;               // socket writable before a request
     int32_t ReceiveTimeoutMs = 20000;            // longest silence while receiving
     int32_t StopWaitMs = 1000;                   // how long a stop waits for connections
-    int32_t BlockSize = 20480;                   // bytes per receive pass without a limit
+    int32_t BlockSize = 20480;                   // kept for the record; a pass without a speed limit
+                                                 // asks for all the room of the connection's buffer
     int32_t UploadBlockSize = 1024;              // upload mode only
     zorv::StatusCallback StatusCallback;         // none: status texts are discarded
     zorv::EventCallback EventCallback;           // none: events are discarded

@@ -316,6 +316,35 @@ TEST_F(EngineTransfer, BreakInTheMiddleIsContinuedWithARangeRequest) {
     }
 }
 
+// A break deep inside a receive buffer, half of which had come: the bytes
+// before it are written and counted once, and the rest is asked for from
+// there (a reset may have dropped some the server had sent).
+TEST_F(EngineTransfer, BreakInTheMiddleOfALargeBufferKeepsEveryByteOnce) {
+    const std::string body = Pattern(3 * static_cast<size_t>(kReceiveBufferSize) + 4321);
+    const int64_t breakAt = kReceiveBufferSize + kReceiveBufferSize / 2 + 777;
+    for (bool reset : {false, true}) {
+        HttpTestServer server;
+        Reply cut = Body(body);
+        cut.closeAtBodyByte = breakAt;
+        cut.closeWithReset = reset;
+        server.RouteOnce("/large.bin", cut);
+        server.Route("/large.bin", Body(body));
+        ScratchFolder folder;
+        Recorder recorder;
+        ASSERT_TRUE(RunTask(recorder, server.Url("/large.bin"), folder.File("large.bin")));
+        std::vector<Request> requests = server.Requests();
+        ASSERT_EQ(requests.size(), 2u) << reset;
+        int64_t from = std::stoll(requests[1].Header("Range").substr(6));
+        if (reset)
+            EXPECT_LE(from, breakAt);
+        else
+            EXPECT_EQ(from, breakAt);
+        EXPECT_EQ(ReadWhole(folder.File("large.bin")), body) << reset;
+        EXPECT_EQ(recorder.BytesReported(), static_cast<int64_t>(body.size())) << reset;
+        EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, static_cast<int64_t>(body.size())) << reset;
+    }
+}
+
 // A 206 of 30000 bytes with this Content-Range line (none when empty).
 Reply Partial(const std::string& contentRange) {
     Reply reply;
