@@ -3,6 +3,7 @@
 // folder, and task parameters pointing at a loopback server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
@@ -49,10 +50,13 @@ public:
         std::unique_lock<std::mutex> guard(lock_);
         return changed_.wait_for(guard, std::chrono::milliseconds(waitMs), [&] { return CountLocked(code) >= count; });
     }
-    // Waits until the bytes reported reach at least this many.
+    // Waits until the bytes reported reach at least this many; false when
+    // they did not, also as soon as the task has ended without them.
     bool WaitForBytes(int64_t bytes, int waitMs = 60000) {
         std::unique_lock<std::mutex> guard(lock_);
-        return changed_.wait_for(guard, std::chrono::milliseconds(waitMs), [&] { return BytesLocked() >= bytes; });
+        changed_.wait_for(guard, std::chrono::milliseconds(waitMs),
+                          [&] { return BytesLocked() >= bytes || finished_ > 0; });
+        return BytesLocked() >= bytes;
     }
     std::vector<EventRecord> Events() {
         std::lock_guard<std::mutex> guard(lock_);
@@ -150,9 +154,13 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         static std::atomic<int> serial{0};
+        // A parameterised test's name ends in "/<index>", which would make
+        // the folder a subfolder and leave its parent behind.
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(test.begin(), test.end(), '/', '_');
         path_ = std::filesystem::temp_directory_path() /
                 ("zorv_engine_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                 std::to_string(serial++) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 std::to_string(serial++) + "_" + test);
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

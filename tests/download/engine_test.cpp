@@ -279,69 +279,53 @@ TEST_F(EngineTransfer, RedirectLoopStopsAfterTenInARow) {
     EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
 }
 
-// The first answer breaks off at 30000 bytes: by the end of the stream, or
-// by a reset, which also drops what the server had not sent yet.
+// The first answer breaks off, by the end of the stream or by a reset
+// (which also drops what the server had not sent yet): in a short file, and
+// deep inside a receive buffer of a longer one, half of which had come.
+// The bytes before the break are written and counted once, and the rest is
+// asked for from there.
 TEST_F(EngineTransfer, BreakInTheMiddleIsContinuedWithARangeRequest) {
-    const std::string body = Pattern(60000);
-    for (bool reset : {false, true}) {
-        HttpTestServer server;
-        Reply cut = Body(body);
-        cut.closeAtBodyByte = 30000;
-        cut.closeWithReset = reset;
-        server.RouteOnce("/mid.bin", cut);
-        server.Route("/mid.bin", Body(body));
-        ScratchFolder folder;
-        Recorder recorder;
-        ASSERT_TRUE(RunTask(recorder, server.Url("/mid.bin"), folder.File("mid.bin")));
-        std::vector<Request> requests = server.Requests();
-        ASSERT_EQ(requests.size(), 2u) << reset;
-        std::string range = requests[1].Header("Range");
-        ASSERT_EQ(range.rfind("bytes=", 0), 0u) << range;
-        int64_t from = std::stoll(range.substr(6));
-        if (reset) {
-            EXPECT_LE(from, 30000);
-            // Wine's Winsock reports a reset as the end of the stream (recv
-            // gives 0), not as WSAECONNRESET.
-            EXPECT_TRUE(recorder.HasStatus("远程主机强迫关闭了一个现有的连接。", LEVEL_ERROR) ||
-                        recorder.HasStatus("有错误发生", LEVEL_ERROR));
-        } else {
-            EXPECT_EQ(from, 30000);
-            EXPECT_TRUE(recorder.HasStatus("有错误发生", LEVEL_ERROR));
+    struct Case {
+        size_t length;
+        int64_t breakAt;
+    } cases[] = {
+        {60000, 30000},
+        {3 * static_cast<size_t>(kReceiveBufferSize) + 4321, kReceiveBufferSize + kReceiveBufferSize / 2 + 777},
+    };
+    for (const Case& c : cases) {
+        const std::string body = Pattern(c.length);
+        for (bool reset : {false, true}) {
+            HttpTestServer server;
+            Reply cut = Body(body);
+            cut.closeAtBodyByte = c.breakAt;
+            cut.closeWithReset = reset;
+            server.RouteOnce("/mid.bin", cut);
+            server.Route("/mid.bin", Body(body));
+            ScratchFolder folder;
+            Recorder recorder;
+            ASSERT_TRUE(RunTask(recorder, server.Url("/mid.bin"), folder.File("mid.bin")));
+            std::vector<Request> requests = server.Requests();
+            ASSERT_EQ(requests.size(), 2u) << reset;
+            std::string range = requests[1].Header("Range");
+            ASSERT_EQ(range.rfind("bytes=", 0), 0u) << range;
+            int64_t from = std::stoll(range.substr(6));
+            if (reset) {
+                EXPECT_LE(from, c.breakAt);
+                // Wine's Winsock reports a reset as the end of the stream (recv
+                // gives 0), not as WSAECONNRESET.
+                EXPECT_TRUE(recorder.HasStatus("远程主机强迫关闭了一个现有的连接。", LEVEL_ERROR) ||
+                            recorder.HasStatus("有错误发生", LEVEL_ERROR));
+            } else {
+                EXPECT_EQ(from, c.breakAt);
+                EXPECT_TRUE(recorder.HasStatus("有错误发生", LEVEL_ERROR));
+            }
+            EXPECT_EQ(ReadWhole(folder.File("mid.bin")), body) << reset;
+            EXPECT_EQ(recorder.BytesReported(), static_cast<int64_t>(c.length)) << reset;
+            EXPECT_TRUE(recorder.HasStatus("等待0秒后重试", LEVEL_INFO)) << reset;
+            EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 1) << reset;
+            EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0) << reset;
+            EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, static_cast<int64_t>(c.length)) << reset;
         }
-        EXPECT_EQ(ReadWhole(folder.File("mid.bin")), body) << reset;
-        EXPECT_TRUE(recorder.HasStatus("等待0秒后重试", LEVEL_INFO)) << reset;
-        EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 1) << reset;
-        EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0) << reset;
-        EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 60000) << reset;
-    }
-}
-
-// A break deep inside a receive buffer, half of which had come: the bytes
-// before it are written and counted once, and the rest is asked for from
-// there (a reset may have dropped some the server had sent).
-TEST_F(EngineTransfer, BreakInTheMiddleOfALargeBufferKeepsEveryByteOnce) {
-    const std::string body = Pattern(3 * static_cast<size_t>(kReceiveBufferSize) + 4321);
-    const int64_t breakAt = kReceiveBufferSize + kReceiveBufferSize / 2 + 777;
-    for (bool reset : {false, true}) {
-        HttpTestServer server;
-        Reply cut = Body(body);
-        cut.closeAtBodyByte = breakAt;
-        cut.closeWithReset = reset;
-        server.RouteOnce("/large.bin", cut);
-        server.Route("/large.bin", Body(body));
-        ScratchFolder folder;
-        Recorder recorder;
-        ASSERT_TRUE(RunTask(recorder, server.Url("/large.bin"), folder.File("large.bin")));
-        std::vector<Request> requests = server.Requests();
-        ASSERT_EQ(requests.size(), 2u) << reset;
-        int64_t from = std::stoll(requests[1].Header("Range").substr(6));
-        if (reset)
-            EXPECT_LE(from, breakAt);
-        else
-            EXPECT_EQ(from, breakAt);
-        EXPECT_EQ(ReadWhole(folder.File("large.bin")), body) << reset;
-        EXPECT_EQ(recorder.BytesReported(), static_cast<int64_t>(body.size())) << reset;
-        EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, static_cast<int64_t>(body.size())) << reset;
     }
 }
 
