@@ -114,6 +114,7 @@ private:
     bool ContinueInStream(int64_t& position);
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
+    bool FlushAtEnd(int64_t& position, int& buffered);
     void Report(int bytes, bool now);
     bool WaitBeforeRetry(int& attempts);
     int64_t SegmentEnd();
@@ -572,8 +573,17 @@ bool HttpConnection::Flush(int64_t& position, int& buffered) {
         task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int64_t>(written);
     }
     position += static_cast<int64_t>(written);
+    Report(static_cast<int>(written), false);
     if (!whole) Status(LEVEL_ERROR, kFileWriteError);
     return whole;
+}
+
+// Writes what is buffered and reports it at once: the connection leaves
+// its segment's stream (an end, a stop, a reconnect).
+bool HttpConnection::FlushAtEnd(int64_t& position, int& buffered) {
+    bool written = Flush(position, buffered);
+    Report(0, true);
+    return written;
 }
 
 Outcome HttpConnection::NextSegment() {
@@ -613,17 +623,22 @@ void HttpConnection::AllocateBuffer() {
     c_.bufferSize = size;
 }
 
-// The buffer is full, or its bytes have waited long enough.
+// The buffer is full, or its bytes have waited long enough; with a speed
+// limit, after every pass (at most one a second).
 bool HttpConnection::FlushDue(int buffered) const {
-    if (task_.config.speedLimit > 0) return buffered >= BUFFER_SIZE;
+    if (task_.config.speedLimit > 0) return buffered > 0;
     return buffered >= c_.bufferSize ||
            (buffered > 0 && std::chrono::steady_clock::now() - writtenAt_ >= kWriteEvery);
 }
 
-// With a speed limit every pass is reported.  Without one, passes are
-// gathered into one event until kReportBytes have come or kReportEvery has
-// gone by since the last one, which spares the master thread a wake-up per
-// pass; what is pending is always reported before the connection leaves the
+// Bytes are reported with EV_BYTES_RECEIVED once they are in the file, so
+// the reports never add up to more than the file holds: a write that fails
+// (a full disk) leaves its bytes unreported, and a caller that compares the
+// sum with the length sees the file incomplete.  With a speed limit every
+// write (one a pass) is reported.  Without one, writes are gathered into one
+// event until kReportBytes have been written or kReportEvery has gone by
+// since the last one, which spares the master thread a wake-up per write;
+// what is pending is always reported before the connection leaves the
 // segment, stops or reports an error, so the totals and the order of the
 // events stay the same.
 void HttpConnection::Report(int bytes, bool now) {
@@ -647,7 +662,7 @@ Outcome HttpConnection::Transfer() {
     int buffered = TakeHeadBytes(position);
     if (buffered > 0) task_.AddReceived(c_, buffered);
     if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
-    unreported_ = buffered;
+    unreported_ = 0;
     reportedAt_ = std::chrono::steady_clock::now();
     while (true) {
         Outcome outcome = FillSegment(position, buffered);
@@ -664,15 +679,13 @@ Outcome HttpConnection::FillSegment(int64_t& position, int& buffered) {
     while (true) {
         int64_t end = SegmentEnd();
         if (position + buffered >= end || FlushDue(buffered)) {
-            Report(0, position + buffered >= end);
-            if (!Flush(position, buffered)) return Outcome::kFailed;
+            bool written = Flush(position, buffered);
+            Report(0, position >= end || !written);
+            if (!written) return Outcome::kFailed;
             if (position >= end) return Outcome::kSegmentDone;
             continue;
         }
-        if (AskedToEnd()) {
-            Report(0, true);
-            return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
-        }
+        if (AskedToEnd()) return FlushAtEnd(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
         auto started = std::chrono::steady_clock::now();
         ReceiveResult received = streamAt_ < position ? SkipPass(position) : ReceivePass(position, buffered, end);
         if (received.code >= 0) {
@@ -681,18 +694,14 @@ Outcome HttpConnection::FillSegment(int64_t& position, int& buffered) {
                 while (std::chrono::steady_clock::now() < until && !AskedToEnd())
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            if (AskedToEnd()) {
-                Report(0, true);
-                return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
-            }
+            if (AskedToEnd()) return FlushAtEnd(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
             continue;
         }
         // A close before the segment's end is not its end: the bytes are
         // kept and the rest is asked for again.  Unclassified errors go the
         // same way instead of polling a broken socket for ever.
         Status(LEVEL_ERROR, ErrorText(received.code));
-        if (!Flush(position, buffered)) return Outcome::kFailed;
-        return Outcome::kRetry;
+        return FlushAtEnd(position, buffered) ? Outcome::kRetry : Outcome::kFailed;
     }
 }
 
@@ -716,7 +725,6 @@ ReceiveResult HttpConnection::ReceivePass(int64_t position, int& buffered, int64
                                           task_.config.receiveTimeoutMs, task_.Signals(c_), &progress, !limited);
     buffered += received.bytes;
     streamAt_ += received.bytes;
-    Report(received.bytes, received.code < 0);
     return received;
 }
 
