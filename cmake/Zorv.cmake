@@ -48,18 +48,19 @@ function(zorv_module name)
   endif()
 endfunction()
 
-# zorv_test(<name> [CONCURRENCY] [SERIAL] [TIMEOUT <s>] [PATTERN <globs>...]
-#           [SOURCES <files>...] [EXTRA <support sources>...] LIBS <libs>...
-#           [PROPERTIES <name> <value>...])
+# zorv_test(<name> [CONCURRENCY] [SERIAL] [TIMEOUT <s>] [RESOURCE_LOCK <name>]
+#           [PATTERN <globs>...] [SOURCES <files>...] [EXTRA <support sources>...]
+#           LIBS <libs>... [PROPERTIES <name> <value>...])
 # Builds the test files matching PATTERN (default *_test.cpp) in the current
 # directory into one GoogleTest executable test_<name>: *_win32_test.cpp only
 # in the Windows build, *_posix_test.cpp only in the native one.  EXTRA adds
 # helper sources that are not tests.  PROPERTIES go on every test found (a
 # fixture the tests need, their environment); each value is one word.
 # CONCURRENCY marks tests that the ThreadSanitizer preset builds; that preset
-# builds nothing else.
+# builds nothing else.  RESOURCE_LOCK keeps the tests from running at the same
+# time as any other test that names the same lock.
 function(zorv_test name)
-  cmake_parse_arguments(ARG "CONCURRENCY;SERIAL" "TIMEOUT" "LIBS;SOURCES;PATTERN;EXTRA;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "CONCURRENCY;SERIAL" "TIMEOUT;RESOURCE_LOCK" "LIBS;SOURCES;PATTERN;EXTRA;PROPERTIES" ${ARGN})
   if(ZORV_TSAN AND NOT ARG_CONCURRENCY)
     return()
   endif()
@@ -98,6 +99,9 @@ function(zorv_test name)
     list(APPEND properties RUN_SERIAL TRUE)
   endif()
   list(APPEND properties ${ARG_PROPERTIES})
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

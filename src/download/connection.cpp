@@ -1,6 +1,7 @@
 // One HTTP connection of a task on its worker thread: finding the server,
 // the first request (with redirects) or a range request, the target file,
 // and the receive passes that fill its segment; reconnects after errors.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -16,12 +17,26 @@ const char kFileWriteError[] = "写入文件错误，磁盘不可写或磁盘没
 const char kRedirectError[] = "COOKIE过长或获得重定向信息错误或不支持的协议";
 const char kRequestTooLong[] = "HTTP请求信息过长";
 const char kTargetTooLong[] = "目标文件路径过长";
+const char kReadingWholeBody[] = "服务器不支持断点续传，从文件开头接收";
+const char kGivingWay[] = "服务器不支持断点续传，这一段由正在接收整个文件的连接接收";
 
-enum class Outcome { kEnded, kFailed, kRetry, kNextSegment };
+// What a transfer ends with: the connection's end, a reconnect, the next
+// segment by a range request, or (within the transfer) its segment filled.
+enum class Outcome { kEnded, kFailed, kRetry, kNextSegment, kSegmentDone };
 
-// Bounds of one EV_BYTES_RECEIVED without a speed limit (see Transfer).
+// Results of a request besides 1 (answer accepted), 0 (the connection
+// fails) and -1 (try again): the segment is left to the connection that
+// reads the whole file, and this one ends.
+constexpr int kGiveWay = 2;
+
+// Bounds of one EV_BYTES_RECEIVED without a speed limit (see Report).
 constexpr int kReportBytes = 1 << 20;
 constexpr std::chrono::milliseconds kReportEvery{50};
+
+// Bytes also go to the file once they have waited this long (see
+// kReceiveBufferSize), so a slow connection keeps its file and its resume
+// data current.
+constexpr std::chrono::milliseconds kWriteEvery{1000};
 
 // Name resolution that a stop can abandon: the lookup runs on a helper
 // thread that shares only this small state, so a stop does not wait for a
@@ -72,9 +87,7 @@ public:
 private:
     bool AskedToEnd() const { return !task_.Running() || c_.run.load() != 1; }
     void Status(int32_t level, const std::string& text) { task_.Status(c_.id, level, text); }
-    void Event(int32_t code, int64_t value1, int64_t value2 = 0) {
-        task_.Event(code, c_.id, Clamp32(value1), Clamp32(value2));
-    }
+    void Event(int32_t code, int64_t value1, int64_t value2 = 0) { task_.Event(code, c_.id, value1, value2); }
     bool Serve();
     bool NewSocket();
     void CloseSocket();
@@ -85,27 +98,49 @@ private:
     void TakeServerName();
     int FirstRequest();
     int RangeRequest();
-    bool FitsTheSegment(const HttpResponseInfo& response, int64_t position);
+    bool PlainBody(const HttpResponseInfo& response);
+    void StartBody(bool whole, int64_t position);
+    int TakeWholeBody();
     int RefuseStatus(int status);
     bool SetUpFile();
     bool ResolveConflict(std::string& path);
     Outcome Transfer();
+    Outcome FillSegment(int64_t& position, int& buffered);
+    ReceiveResult ReceivePass(int64_t position, int& buffered, int64_t end);
+    ReceiveResult SkipPass(int64_t position);
+    int TakeHeadBytes(int64_t position);
+    void AllocateBuffer();
+    bool FlushDue(int buffered) const;
+    bool ContinueInStream(int64_t& position);
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
+    bool FlushAtEnd(int64_t& position, int& buffered);
+    void Report(int bytes, bool now);
     bool WaitBeforeRetry(int& attempts);
     int64_t SegmentEnd();
     void End(bool normal);
 
     DownloadTask& task_;
     Connection& c_;
-    int headBytes_ = 0;  // body bytes that came with the head, at the start of the buffer
+    // Body bytes that came with the head, until the transfer takes them.
+    std::array<char, kHeadLimit> headSpill_;
+    int headBytes_ = 0;
+    std::chrono::steady_clock::time_point writtenAt_;  // the last write of buffered bytes
+    // The answer being read: whether its body is the whole file from byte 0,
+    // and the file offset of the next byte the socket gives.  A whole body
+    // read for a later position is received and dropped up to it.
+    bool wholeBody_ = false;
+    int64_t streamAt_ = 0;
+    // Received bytes not yet reported with EV_BYTES_RECEIVED, and when the
+    // last report went out.
+    int unreported_ = 0;
+    std::chrono::steady_clock::time_point reportedAt_;
 };
 
 void HttpConnection::Run() {
     Event(EV_CONNECTION_STARTED, 0);
     bool normal = false;
     try {
-        c_.buffer.assign(BUFFER_SIZE, '\0');
         normal = Serve();
     } catch (const std::bad_alloc&) {
         normal = false;  // no memory for the buffer or a record: the connection ends quietly
@@ -118,6 +153,7 @@ bool HttpConnection::Serve() {
     bool haveSegment = !c_.first;
     while (true) {
         int result = haveSegment ? RangeRequest() : FirstRequest();
+        if (result == kGiveWay) return true;
         if (result == 1) {
             if (!haveSegment) {
                 if (!SetUpFile()) return false;
@@ -147,8 +183,14 @@ bool HttpConnection::NewSocket() {
 }
 
 void HttpConnection::CloseSocket() {
-    std::lock_guard<std::mutex> guard(c_.lock);
-    c_.socket.Close();
+    {
+        std::lock_guard<std::mutex> guard(c_.lock);
+        c_.socket.Close();
+    }
+    if (!wholeBody_) return;
+    wholeBody_ = false;
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    if (task_.wholeReader == c_.id) task_.wholeReader = 0;
 }
 
 int HttpConnection::FindAddress(std::string& dotted, uint16_t& port) {
@@ -232,7 +274,7 @@ int HttpConnection::ReadHead(std::string& head) {
         if (std::optional<HeadSpan> span = FindHead(buffer.data(), got)) {
             head.assign(buffer.data() + span->begin, span->end - span->begin);
             headBytes_ = static_cast<int>(got - span->end);
-            std::memcpy(c_.buffer.data(), buffer.data() + span->end, static_cast<size_t>(headBytes_));
+            std::memcpy(headSpill_.data(), buffer.data() + span->end, static_cast<size_t>(headBytes_));
             return 1;
         }
         if (got >= kHeadLimit) {
@@ -314,34 +356,34 @@ int HttpConnection::FirstRequest() {
         int result = SendAndReadHead(extra);
         if (result != 1) return result;
         const HttpResponseInfo& response = c_.response;
-        switch (response.status) {
-            case 200:
-            case 206:
-                task_.SetTotalLength(response.contentLength);
-                return 1;
-            case 301:
-            case 302: {
-                if (!response.hasLocation) {
-                    Status(LEVEL_ERROR, "获得重定向信息错误");
-                    return 0;
-                }
-                Status(LEVEL_ERROR, FormatText("重定向到 [%s]", response.location.c_str()));
-                bool applied = false;
-                if (redirects < kMaxRedirects) {
-                    std::lock_guard<std::mutex> guard(task_.taskLock);
-                    applied = ApplyRedirect(task_.request, response);
-                }
-                if (!applied) {
-                    Status(LEVEL_ERROR, kRedirectError);
-                    return 0;
-                }
-                CloseSocket();
-                c_.response = HttpResponseInfo{};
-                break;
+        if (response.status == 200 || response.status == 206) {
+            // A length beyond what the engine carries fails before any byte is written.
+            if (response.lengthTooLong) {
+                Status(LEVEL_ERROR, kFileCreateError);
+                return 0;
             }
-            default:
-                return RefuseStatus(response.status);
+            if (!PlainBody(response)) return 0;
+            task_.SetTotalLength(response.contentLength);
+            StartBody(true, 0);
+            return 1;
         }
+        if (!IsRedirectStatus(response.status)) return RefuseStatus(response.status);
+        if (!response.hasLocation) {
+            Status(LEVEL_ERROR, "获得重定向信息错误");
+            return 0;
+        }
+        Status(LEVEL_ERROR, FormatText("重定向到 [%s]", response.location.c_str()));
+        bool applied = false;
+        if (redirects < kMaxRedirects) {
+            std::lock_guard<std::mutex> guard(task_.taskLock);
+            applied = ApplyRedirect(task_.request, response);
+        }
+        if (!applied) {
+            Status(LEVEL_ERROR, kRedirectError);
+            return 0;
+        }
+        CloseSocket();
+        c_.response = HttpResponseInfo{};
     }
 }
 
@@ -358,23 +400,63 @@ int HttpConnection::RangeRequest() {
     int64_t position = PositionOf(task_, c_);
     int result = SendAndReadHead(RangeLine(position));
     if (result != 1) return result;
+    // Only a partial answer that names the position asked for and the
+    // file's length is written at the segment's position; a part of another
+    // file or of another place, or a 206 that does not say which part it
+    // is, never is.  A whole file of the same length (a server that ignores
+    // ranges) is read from byte 0.
     const HttpResponseInfo& response = c_.response;
-    if (!FitsTheSegment(response, position)) {
+    int64_t total = task_.TotalLength();
+    bool part = response.status == 206 && response.hasContentRange && response.rangeStart == position &&
+                response.rangeTotal == total;
+    bool whole = response.status == 200 && response.contentLength == total && !response.lengthTooLong;
+    if (!part && !whole) {
+        if (response.status != 200 && response.status != 206) return RefuseStatus(response.status);
         Status(LEVEL_ERROR, "出现错误");
         return 0;
     }
-    return response.status == 206 ? 1 : RefuseStatus(response.status);
+    if (!PlainBody(response)) return 0;
+    if (whole) return TakeWholeBody();
+    StartBody(false, position);
+    return 1;
 }
 
-// Only a partial answer that names the position asked for and the file's
-// length is written at the segment's position: a whole file (200), a part
-// of another file or of another place, or a 206 that does not say which
-// part it is, never is.  Other statuses are left to RefuseStatus.
-bool HttpConnection::FitsTheSegment(const HttpResponseInfo& response, int64_t position) {
-    int32_t total = task_.TotalLength();
-    if (response.status == 200 || response.contentLength == total) return false;
-    if (response.status != 206) return true;
-    return response.hasContentRange && response.rangeStart == position && response.rangeTotal == total;
+// The engine asks for no encoding: a body in one (a compressed file) is not
+// the file's bytes, and saved as it came it would be reported complete.
+bool HttpConnection::PlainBody(const HttpResponseInfo& response) {
+    if (IdentityEncoded(response)) return true;
+    Status(LEVEL_ERROR, FormatText("不支持的内容编码 [%s]", response.contentEncoding.c_str()));
+    return false;
+}
+
+// The accepted answer's body starts at this file offset: 0 for the whole
+// file, which the task knows this connection to be reading.
+void HttpConnection::StartBody(bool whole, int64_t position) {
+    wholeBody_ = whole;
+    streamAt_ = whole ? 0 : position;
+    if (!whole) return;
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    if (task_.wholeReader == 0) task_.wholeReader = c_.id;
+}
+
+// A range request answered with the whole file: the server ignores ranges.
+// One connection reading a whole body is enough; any other gives its
+// segment back to it and ends.
+int HttpConnection::TakeWholeBody() {
+    bool reader;
+    {
+        std::lock_guard<std::mutex> guard(task_.taskLock);
+        task_.rangesIgnored = true;
+        if (task_.wholeReader == 0) task_.wholeReader = c_.id;
+        reader = task_.wholeReader == c_.id;
+    }
+    if (!reader) {
+        Status(LEVEL_INFO, kGivingWay);
+        return kGiveWay;
+    }
+    Status(LEVEL_INFO, kReadingWholeBody);
+    StartBody(true, 0);
+    return 1;
 }
 
 // Reports an answer the connection cannot use; always 0 (connection failed).
@@ -387,8 +469,8 @@ int HttpConnection::RefuseStatus(int status) {
 }
 
 bool HttpConnection::SetUpFile() {
-    int32_t total = task_.TotalLength();
-    if (total == -1) {
+    int64_t total = task_.TotalLength();
+    if (total < 0) {
         Status(LEVEL_ERROR, "无法获得文件大小");
         return false;
     }
@@ -432,7 +514,7 @@ bool HttpConnection::ResolveConflict(std::string& path) {
     int32_t answer = 0;
     // The one callback made on a worker thread: its answer decides at once.
     if (task_.config.eventCallback)
-        answer = task_.config.eventCallback(EV_TARGET_EXISTS, c_.id, Clamp32(*existing), task_.TotalLength(), task_.id);
+        answer = task_.config.eventCallback(EV_TARGET_EXISTS, c_.id, *existing, task_.TotalLength(), task_.id);
     if (answer == 1) {
         Status(LEVEL_INFO, "发现同名文件, 用户选择放弃下载");
         return false;
@@ -470,27 +552,38 @@ int64_t HttpConnection::SegmentEnd() {
     std::lock_guard<std::mutex> guard(task_.taskLock);
     if (c_.segment < 0 || c_.segment >= task_.table.count) return 0;
     const Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
-    return static_cast<int64_t>(segment.start) + segment.length;
+    return segment.start + segment.length;
 }
 
 // Writes the buffered bytes at the position, never past the segment's end
 // (bytes beyond it belong to the segment that was split off).
 bool HttpConnection::Flush(int64_t& position, int& buffered) {
+    writtenAt_ = std::chrono::steady_clock::now();
     if (buffered == 0) return true;
     int64_t room = SegmentEnd() - position;
     int64_t bytes = std::min<int64_t>(buffered, std::max<int64_t>(room, 0));
     buffered = 0;
     if (bytes == 0) return true;
-    if (!task_.WriteAt(position, c_.buffer.data(), static_cast<size_t>(bytes))) {
-        Status(LEVEL_ERROR, kFileWriteError);
-        return false;
-    }
+    size_t written = 0;
+    bool whole = task_.WriteAt(position, c_.buffer.get(), static_cast<size_t>(bytes), &written);
+    // What landed before a failed write (a disk that filled up in the middle
+    // of the buffer) is in the file and counts as done.
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
-        task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int32_t>(bytes);
+        task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int64_t>(written);
     }
-    position += bytes;
-    return true;
+    position += static_cast<int64_t>(written);
+    Report(static_cast<int>(written), false);
+    if (!whole) Status(LEVEL_ERROR, kFileWriteError);
+    return whole;
+}
+
+// Writes what is buffered and reports it at once: the connection leaves
+// its segment's stream (an end, a stop, a reconnect).
+bool HttpConnection::FlushAtEnd(int64_t& position, int& buffered) {
+    bool written = Flush(position, buffered);
+    Report(0, true);
+    return written;
 }
 
 Outcome HttpConnection::NextSegment() {
@@ -505,78 +598,178 @@ Outcome HttpConnection::NextSegment() {
     return Outcome::kNextSegment;
 }
 
+// The body bytes that came with the head, put in place for the position:
+// those before it (of a whole body read for a later position) are dropped,
+// and so are those beyond the segment's end (a server may send more than
+// its length says): neither written nor counted as received.  Returns how
+// many stay buffered.
+int HttpConnection::TakeHeadBytes(int64_t position) {
+    int64_t from = streamAt_;
+    int bytes = headBytes_;
+    headBytes_ = 0;
+    streamAt_ = from + bytes;
+    if (streamAt_ <= position) return 0;
+    int drop = static_cast<int>(position - from);
+    int keep = static_cast<int>(std::min<int64_t>(bytes - drop, std::max<int64_t>(SegmentEnd() - position, 0)));
+    if (keep > 0) std::memcpy(c_.buffer.get(), headSpill_.data() + drop, static_cast<size_t>(keep));
+    return keep;
+}
+
+// Uninitialised: every byte is received before it is read.
+void HttpConnection::AllocateBuffer() {
+    int size = static_cast<int>(std::clamp<int64_t>(task_.TotalLength(), kHeadLimit, kReceiveBufferSize));
+    if (c_.bufferSize >= size) return;
+    c_.buffer.reset(new char[static_cast<size_t>(size)]);
+    c_.bufferSize = size;
+}
+
+// The buffer is full, or its bytes have waited long enough; with a speed
+// limit, after every pass (at most one a second).
+bool HttpConnection::FlushDue(int buffered) const {
+    if (task_.config.speedLimit > 0) return buffered > 0;
+    return buffered >= c_.bufferSize ||
+           (buffered > 0 && std::chrono::steady_clock::now() - writtenAt_ >= kWriteEvery);
+}
+
+// Bytes are reported with EV_BYTES_RECEIVED once they are in the file, so
+// the reports never add up to more than the file holds: a write that fails
+// (a full disk) leaves its bytes unreported, and a caller that compares the
+// sum with the length sees the file incomplete.  With a speed limit every
+// write (one a pass) is reported.  Without one, writes are gathered into one
+// event until kReportBytes have been written or kReportEvery has gone by
+// since the last one, which spares the master thread a wake-up per write;
+// what is pending is always reported before the connection leaves the
+// segment, stops or reports an error, so the totals and the order of the
+// events stay the same.
+void HttpConnection::Report(int bytes, bool now) {
+    unreported_ += bytes;
+    if (unreported_ <= 0) return;
+    if (!now && task_.config.speedLimit <= 0) {
+        auto time = std::chrono::steady_clock::now();
+        if (unreported_ < kReportBytes && time - reportedAt_ < kReportEvery) return;
+        reportedAt_ = time;
+    }
+    Event(EV_BYTES_RECEIVED, unreported_);
+    unreported_ = 0;
+}
+
 Outcome HttpConnection::Transfer() {
     int64_t position = PositionOf(task_, c_);
     Event(c_.segmentAnnounced ? EV_SEGMENT_CONTINUED : EV_SEGMENT_STARTED, position, SegmentEnd());
     c_.segmentAnnounced = true;
-    // What came with the head beyond the segment's end is no part of this
-    // segment (a server may send more than its length says): it is neither
-    // written nor counted as received.
-    int buffered = static_cast<int>(std::min<int64_t>(headBytes_, std::max<int64_t>(SegmentEnd() - position, 0)));
-    headBytes_ = 0;
+    AllocateBuffer();
+    writtenAt_ = std::chrono::steady_clock::now();
+    int buffered = TakeHeadBytes(position);
     if (buffered > 0) task_.AddReceived(c_, buffered);
     if (c_.first && !task_.fileLengthSent.exchange(true)) Event(EV_FILE_LENGTH, task_.TotalLength());
-    Progress progress(task_, c_);
-    StopSignals stop = task_.Signals(c_);
+    unreported_ = 0;
+    reportedAt_ = std::chrono::steady_clock::now();
+    while (true) {
+        Outcome outcome = FillSegment(position, buffered);
+        if (outcome != Outcome::kSegmentDone) return outcome;
+        if (!ContinueInStream(position)) return NextSegment();
+        Event(EV_SEGMENT_CONTINUED, position, SegmentEnd());
+    }
+}
+
+// Receive passes until the segment is filled (kSegmentDone), the
+// connection is asked to end, or an error asks for a reconnect.
+Outcome HttpConnection::FillSegment(int64_t& position, int& buffered) {
     const bool limited = task_.config.speedLimit > 0;
-    // With a speed limit every pass is reported.  Without one, passes are
-    // gathered into one event until kReportBytes have come or kReportEvery
-    // has gone by since the last one, which spares the master thread a
-    // wake-up per pass; what is pending is always reported before the
-    // connection leaves the segment, stops or reports an error, so the
-    // totals and the order of the events stay the same.
-    int unreported = buffered;
-    auto reported = std::chrono::steady_clock::now();
-    auto report = [&](int bytes, bool now) {
-        unreported += bytes;
-        if (unreported <= 0) return;
-        if (!now && !limited) {
-            auto time = std::chrono::steady_clock::now();
-            if (unreported < kReportBytes && time - reported < kReportEvery) return;
-            reported = time;
-        }
-        Event(EV_BYTES_RECEIVED, unreported);
-        unreported = 0;
-    };
     while (true) {
         int64_t end = SegmentEnd();
-        if (position + buffered >= end || buffered >= BUFFER_SIZE) {
-            report(0, position + buffered >= end);
-            if (!Flush(position, buffered)) return Outcome::kFailed;
-            if (position >= end) return NextSegment();
+        if (position + buffered >= end || FlushDue(buffered)) {
+            bool written = Flush(position, buffered);
+            Report(0, position >= end || !written);
+            if (!written) return Outcome::kFailed;
+            if (position >= end) return Outcome::kSegmentDone;
             continue;
         }
-        if (AskedToEnd()) {
-            report(0, true);
-            return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
-        }
-        int unit = limited ? std::max(1, task_.speedShare.load()) : task_.config.blockSize;
-        int pass = static_cast<int>(std::min<int64_t>({unit, BUFFER_SIZE - buffered, end - position - buffered}));
-        int perCall = std::min(unit, BUFFER_SIZE);
+        if (AskedToEnd()) return FlushAtEnd(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
         auto started = std::chrono::steady_clock::now();
-        ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.data() + buffered, pass, perCall,
-                                              task_.config.receiveTimeoutMs, stop, &progress, false);
-        buffered += received.bytes;
-        report(received.bytes, received.code < 0);
+        ReceiveResult received = streamAt_ < position ? SkipPass(position) : ReceivePass(position, buffered, end);
         if (received.code >= 0) {
             if (limited) {
                 auto until = started + std::chrono::milliseconds(1000);
                 while (std::chrono::steady_clock::now() < until && !AskedToEnd())
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            if (AskedToEnd()) {
-                report(0, true);
-                return Flush(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
-            }
+            if (AskedToEnd()) return FlushAtEnd(position, buffered) ? Outcome::kEnded : Outcome::kFailed;
             continue;
         }
         // A close before the segment's end is not its end: the bytes are
         // kept and the rest is asked for again.  Unclassified errors go the
         // same way instead of polling a broken socket for ever.
         Status(LEVEL_ERROR, ErrorText(received.code));
-        if (!Flush(position, buffered)) return Outcome::kFailed;
-        return Outcome::kRetry;
+        return FlushAtEnd(position, buffered) ? Outcome::kRetry : Outcome::kFailed;
     }
+}
+
+// One receive pass into the buffer behind the bytes it holds, never past
+// the segment's end: without a speed limit one receive call for all the
+// room (it returns with what the socket has); with one, the connection's
+// share, in calls of at most BUFFER_SIZE.
+ReceiveResult HttpConnection::ReceivePass(int64_t position, int& buffered, int64_t end) {
+    const bool limited = task_.config.speedLimit > 0;
+    int64_t room = end - position - buffered;
+    int pass, perCall;
+    if (limited) {
+        int unit = std::max(1, task_.speedShare.load());
+        pass = static_cast<int>(std::min<int64_t>({unit, BUFFER_SIZE - buffered, room}));
+        perCall = std::min(unit, BUFFER_SIZE);
+    } else {
+        pass = perCall = static_cast<int>(std::min<int64_t>(c_.bufferSize - buffered, room));
+    }
+    Progress progress(task_, c_);
+    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.get() + buffered, pass, perCall,
+                                          task_.config.receiveTimeoutMs, task_.Signals(c_), &progress, !limited);
+    buffered += received.bytes;
+    streamAt_ += received.bytes;
+    return received;
+}
+
+// One pass over the bytes of a whole body that lie before the position:
+// received like any others, then dropped, neither written nor counted.
+ReceiveResult HttpConnection::SkipPass(int64_t position) {
+    const bool limited = task_.config.speedLimit > 0;
+    int unit = limited ? std::max(1, task_.speedShare.load()) : c_.bufferSize;
+    int pass = static_cast<int>(std::min<int64_t>({unit, limited ? BUFFER_SIZE : c_.bufferSize, position - streamAt_}));
+    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.get(), pass, pass,
+                                          task_.config.receiveTimeoutMs, task_.Signals(c_), nullptr, !limited);
+    streamAt_ += received.bytes;
+    return received;
+}
+
+// A connection reading a whole body from a server that ignores ranges goes
+// on with the same answer into the next segment its body reaches that is
+// neither finished nor owned (finished and owned ones are passed over).
+// False when it reads no whole body, ranges are served, bytes beyond the
+// segment were dropped, or its body reaches no such segment.
+bool HttpConnection::ContinueInStream(int64_t& position) {
+    if (!wholeBody_ || streamAt_ != position) return false;
+    ReleaseSegment(task_, c_);
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    if (!task_.rangesIgnored) return false;
+    const SegmentTable& table = task_.table;
+    for (int64_t at = position; at < table.totalLength;) {
+        int32_t index = -1;
+        for (int32_t i = 0; i < table.count && index < 0; ++i) {
+            const Segment& segment = table.segments[static_cast<size_t>(i)];
+            if (segment.start <= at && at < segment.start + segment.length) index = i;
+        }
+        if (index < 0) return false;
+        Segment& segment = task_.table.segments[static_cast<size_t>(index)];
+        if (!segment.taken && !segment.Finished() && segment.start + segment.done >= at) {
+            segment.taken = 1;
+            segment.owner = c_.id;
+            segment.connection = c_.id;
+            c_.segment = index;
+            position = segment.start + segment.done;
+            return true;
+        }
+        at = segment.start + segment.length;
+    }
+    return false;
 }
 
 bool HttpConnection::WaitBeforeRetry(int& attempts) {
@@ -594,7 +787,8 @@ bool HttpConnection::WaitBeforeRetry(int& attempts) {
 
 void HttpConnection::End(bool normal) {
     CloseSocket();
-    std::vector<char>().swap(c_.buffer);
+    c_.buffer.reset();
+    c_.bufferSize = 0;
     int64_t position = PositionOf(task_, c_);
     if (!c_.reported.exchange(true)) Event(normal ? EV_CONNECTION_ENDED : EV_CONNECTION_FAILED, position);
     ReleaseSegment(task_, c_);

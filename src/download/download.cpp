@@ -49,7 +49,6 @@ void CopyConfig(const TaskParam& param, download::TaskConfig& config) {
     config.sendTimeoutMs = param.SendTimeoutMs;
     config.receiveTimeoutMs = param.ReceiveTimeoutMs;
     config.stopWaitMs = std::max(0, param.StopWaitMs);
-    config.blockSize = param.BlockSize > 0 ? std::min(param.BlockSize, download::BUFFER_SIZE) : download::BUFFER_SIZE;
     config.statusCallback = param.StatusCallback;
     config.eventCallback = param.EventCallback;
 }
@@ -104,7 +103,7 @@ bool StartTask(Download& object, const TaskParam& param) {
     if (cell.closed || cell.task) return false;
     ReapMasters(cell);
 
-    std::string url = download::StripLineBreaks(param.Url);
+    std::string url = download::WithoutFragment(download::StripLineBreaks(param.Url));
     download::SplitUrlResult split = download::SplitUrl(url);
     // Only the HTTP transfer is carried.
     if (split.protocol != download::kHttp || split.host.empty()) return false;
@@ -187,11 +186,11 @@ bool StartTaskFromResume(Download& object, const TaskParam& param, const std::st
     return started;
 }
 
-int32_t GetDownloadedLength(Download& object) {
+int64_t GetDownloadedLength(Download& object) {
     std::shared_ptr<DownloadTask> task = RunningTask(object.Cell());
     if (!task) return 0;
     std::lock_guard<std::mutex> guard(task->counterLock);
-    return static_cast<int32_t>(std::min<int64_t>(task->receivedBytes, INT32_MAX));
+    return task->receivedBytes;
 }
 
 bool GetResumeData(Download& object, std::string& resumeData) {

@@ -22,7 +22,7 @@ enum : int32_t {
     EV_SEGMENT_CONTINUED = 7,    // value1 = position, value2 = segment end
     EV_CONNECTION_ENDED = 8,     // value1 = position reached
     EV_CONNECTION_FAILED = 9,    // value1 = position reached
-    EV_BYTES_RECEIVED = 16,      // value1 = bytes of this receive pass
+    EV_BYTES_RECEIVED = 16,      // value1 = bytes received and written into the file since the last one
     EV_BYTES_SENT = 17,
     EV_TARGET_EXISTS = 18,       // value1 = existing size, value2 = total length; result 0/1/2
 };
@@ -80,7 +80,7 @@ bool StartTask(Download& download, const TaskParam& param);
 bool StartTaskFromResume(Download& download, const TaskParam& param, const std::string& resumeData);
 
 // Bytes received so far by the running task; 0 when there is none.
-int32_t GetDownloadedLength(Download& download);
+int64_t GetDownloadedLength(Download& download);
 
 // Replaces resumeData with the running task's current resume data; false when
 // no task is running.

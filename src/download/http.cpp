@@ -49,9 +49,39 @@ std::string ValueOrEmpty(const std::string& head, std::string_view name) {
     return HeaderValue(head, name).value_or(std::string());
 }
 
-int32_t ContentLength(const std::string& head) {
+// The decimal number at `from`: nullopt when there is no digit there or the
+// number exceeds 2^63 - 1 (tooLong is then set).
+std::optional<int64_t> Decimal(const std::string& text, size_t from, bool* tooLong = nullptr) {
+    int64_t value = 0;
+    size_t at = from;
+    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
+        int digit = text[at] - '0';
+        if (value > (INT64_MAX - digit) / 10) {
+            if (tooLong != nullptr) *tooLong = true;
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    if (at == from) return std::nullopt;
+    return value;
+}
+
+bool IsBlank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// A Content-Length is digits only, blanks after them allowed; anything else
+// leaves the length unknown.  A body in a transfer coding (chunked, for
+// one) has no length of its own, whatever Content-Length says.
+void ReadContentLength(const std::string& head, HttpResponseInfo& info) {
+    std::optional<std::string> coding = HeaderValue(head, "Transfer-Encoding");
+    if (coding && !IsBlank(*coding) && !SameNameNoCase(*coding, "identity")) return;
     std::optional<std::string> value = HeaderValue(head, "Content-Length");
-    return value ? LeadingNumber(*value) : -1;
+    if (!value) return;
+    size_t digits = 0;
+    while (digits < value->size() && std::isdigit(static_cast<unsigned char>((*value)[digits]))) ++digits;
+    if (digits == 0 || !IsBlank(value->substr(digits))) return;
+    info.contentLength = Decimal(*value, 0, &info.lengthTooLong).value_or(-1);
 }
 
 // "bytes <first>-<last>/<total>": the first byte is the first number before
@@ -61,10 +91,8 @@ void ReadContentRange(const std::string& range, HttpResponseInfo& info) {
     info.hasContentRange = true;
     size_t slash = range.find('/');
     size_t digit = range.find_first_of("0123456789");
-    if (digit < slash) info.rangeStart = LeadingNumber(range, digit);
-    if (slash != std::string::npos && slash + 1 < range.size() &&
-        std::isdigit(static_cast<unsigned char>(range[slash + 1])))
-        info.rangeTotal = LeadingNumber(range, slash + 1);
+    if (digit < slash) info.rangeStart = Decimal(range, digit).value_or(-1);
+    if (slash != std::string::npos) info.rangeTotal = Decimal(range, slash + 1).value_or(-1);
 }
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
@@ -94,6 +122,16 @@ std::string PathPartOf(const std::string& path) {
 }
 
 }  // namespace
+
+bool IsRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool IdentityEncoded(const HttpResponseInfo& response) {
+    std::string coding = response.contentEncoding;
+    while (!coding.empty() && (coding.back() == ' ' || coding.back() == '\t')) coding.pop_back();
+    return coding.empty() || SameNameNoCase(coding, "identity");
+}
 
 std::string DefaultReferer(const std::string& url) {
     size_t slash = url.rfind('/');
@@ -167,7 +205,7 @@ HttpResponseInfo ParseHead(const std::string& head) {
     }
     switch (info.status) {
         case 200:
-            info.contentLength = ContentLength(head);
+            ReadContentLength(head, info);
             break;
         case 206:
             if (std::optional<std::string> range = HeaderValue(head, "Content-Range")) {
@@ -177,7 +215,10 @@ HttpResponseInfo ParseHead(const std::string& head) {
             break;
         case 301:
         case 302:
-            info.contentLength = ContentLength(head);
+        case 303:
+        case 307:
+        case 308:
+            ReadContentLength(head, info);
             info.location = ValueOrEmpty(head, "Location");
             info.hasLocation = !info.location.empty();
             break;
@@ -191,6 +232,7 @@ HttpResponseInfo ParseHead(const std::string& head) {
     info.lastModified = ValueOrEmpty(head, "Last-Modified");
     info.server = ValueOrEmpty(head, "Server");
     info.disposition = ValueOrEmpty(head, "Content-Disposition");
+    info.contentEncoding = ValueOrEmpty(head, "Content-Encoding");
     return info;
 }
 
@@ -216,7 +258,9 @@ bool ApplyRedirect(RequestData& data, const HttpResponseInfo& response) {
         if (cookie.size() > kCookieLimit || cookie.find_first_of(kLineBreaks) != std::string::npos) return false;
         next.extra = "Cookie: " + cookie + "\r\n";
     }
-    std::string location = response.location;
+    // The fragment names a place inside the resource for the client alone;
+    // servers answer a request path that holds one with 400 or 404.
+    std::string location = response.location.substr(0, response.location.find('#'));
     if (location.empty() || location.find_first_of(kLineBreaks) != std::string::npos) return false;
     if (location.compare(0, 2, "//") == 0) location = "http:" + location;  // same scheme, other host
     if (StartsWithNoCase(location, "http://")) {

@@ -59,16 +59,28 @@ struct HeadSpan {
 };
 std::optional<HeadSpan> FindHead(const char* data, size_t size);
 
+// The redirects a request follows: 301, 302, 303, 307 and 308.  The engine
+// only ever sends GET, so a 303 (answered with a GET) is followed like the
+// others.
+bool IsRedirectStatus(int status);
+
 struct HttpResponseInfo {
     int status = 0;
-    int32_t contentLength = -1;  // -1: not given
+    int64_t contentLength = -1;  // -1: not given, not a decimal number, or the body is framed otherwise
+    bool lengthTooLong = false;  // a Content-Length above 2^63 - 1
     bool hasLocation = false;
     bool hasContentRange = false;
     int64_t rangeStart = -1;     // first byte of Content-Range, -1 when not given or unreadable
     int64_t rangeTotal = -1;     // length after its "/", -1 when not given, unreadable or "*"
     std::string setCookie, contentType, location, server, connection, acceptRanges, lastModified, via;
     std::string disposition;     // Content-Disposition value up to its line feed
+    std::string contentEncoding; // Content-Encoding value; empty when not given
 };
+
+// Whether the body is the file's own bytes: no Content-Encoding, or
+// "identity".  The engine asks for no encoding, and a compressed body saved
+// as it came is not the file.
+bool IdentityEncoded(const HttpResponseInfo& response);
 
 HttpResponseInfo ParseHead(const std::string& head);
 
@@ -77,7 +89,8 @@ HttpResponseInfo ParseHead(const std::string& head);
 // Empty when there is none.
 std::string DispositionFileName(const std::string& disposition);
 
-// Applies a 301/302 answer with a Location to the request data.  False when
+// Applies a redirect with a Location to the request data; a fragment
+// ("#...") of the Location is never sent.  False when
 // the redirect cannot be followed (cookie too long, a Location or cookie
 // holding a CR or LF, a Location that is not an HTTP URL with a host, another
 // scheme); data is then unchanged.

@@ -17,12 +17,13 @@ public:
     virtual ~TargetFile() = default;  // closes the file
     virtual int64_t Length() const = 0;
     // Puts size bytes at offset.  False when they reach beyond the length or
-    // cannot be written (a full disk, for one).
-    virtual bool WriteAt(int64_t offset, const char* data, size_t size) = 0;
+    // cannot all be written (a full disk, for one); `written`, when given,
+    // then tells how many of the first bytes did land in the file.
+    virtual bool WriteAt(int64_t offset, const char* data, size_t size, size_t* written = nullptr) = 0;
 };
 
-// Creates the file only if it does not exist yet and sets its length.
-// nullptr on any failure (a length of 0 included).
+// Creates the file only if it does not exist yet and sets its length (0
+// makes an empty file).  nullptr on any failure.
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length);
 
 // Opens a target file that already exists for a continued download.  Its
@@ -33,6 +34,10 @@ std::unique_ptr<TargetFile> OpenTargetFile(const std::string& path, int64_t leng
 
 // Size of the file when it exists and can be opened for reading.
 std::optional<int64_t> ExistingFileSize(const std::string& path);
+
+// The GBK bytes of a UTF-8 text; nullopt when it is no valid UTF-8 or holds
+// a character that GBK does not have.
+std::optional<std::string> GbkFromUtf8(const std::string& utf8);
 
 // Local time as year, month, day, hour, minute, second.
 struct LocalTime {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <iconv.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -92,15 +93,17 @@ class PosixTargetFile final : public TargetFile {
 public:
     PosixTargetFile(UniqueFd fd, int64_t length) : fd_(std::move(fd)), length_(length) {}
     int64_t Length() const override { return length_; }
-    bool WriteAt(int64_t offset, const char* data, size_t size) override {
+    bool WriteAt(int64_t offset, const char* data, size_t size, size_t* written) override {
+        if (written != nullptr) *written = 0;
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
         while (size > 0) {
-            ssize_t written = ::pwrite(fd_.Get(), data, size, static_cast<off_t>(offset));
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) return false;
-            data += written;
-            size -= static_cast<size_t>(written);
-            offset += written;
+            ssize_t wrote = ::pwrite(fd_.Get(), data, size, static_cast<off_t>(offset));
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) return false;
+            if (written != nullptr) *written += static_cast<size_t>(wrote);
+            data += wrote;
+            size -= static_cast<size_t>(wrote);
+            offset += wrote;
         }
         return true;
     }
@@ -194,7 +197,7 @@ void ShutdownSending(SocketHandle socket) { ::shutdown(static_cast<int>(socket),
 void ShutdownBoth(SocketHandle socket) { ::shutdown(static_cast<int>(socket), SHUT_RDWR); }
 
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
-    if (length <= 0) return nullptr;
+    if (length < 0) return nullptr;
     std::string native = NativePath(path);
     UniqueFd fd(::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (!fd.Valid()) return nullptr;
@@ -222,6 +225,22 @@ std::optional<int64_t> ExistingFileSize(const std::string& path) {
     struct stat info {};
     if (!fd.Valid() || fstat(fd.Get(), &info) != 0) return std::nullopt;
     return static_cast<int64_t>(info.st_size);
+}
+
+std::optional<std::string> GbkFromUtf8(const std::string& utf8) {
+    iconv_t converter = iconv_open("GBK", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    // GBK never takes more bytes than UTF-8 for the same characters.
+    std::string out(utf8.size(), '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* target = out.data();
+    size_t targetLeft = out.size();
+    size_t result = iconv(converter, &in, &inLeft, &target, &targetLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1) || inLeft != 0) return std::nullopt;
+    out.resize(out.size() - targetLeft);
+    return out;
 }
 
 LocalTime NowLocal() {

@@ -29,7 +29,8 @@ class WindowsTargetFile final : public TargetFile {
 public:
     WindowsTargetFile(UniqueFile file, int64_t length) : file_(std::move(file)), length_(length) {}
     int64_t Length() const override { return length_; }
-    bool WriteAt(int64_t offset, const char* data, size_t size) override {
+    bool WriteAt(int64_t offset, const char* data, size_t size, size_t* done) override {
+        if (done != nullptr) *done = 0;
         if (offset < 0 || offset > length_ || static_cast<int64_t>(size) > length_ - offset) return false;
         while (size > 0) {
             // The offset in OVERLAPPED makes the write positioned: the
@@ -40,6 +41,7 @@ public:
             DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
             DWORD written = 0;
             if (!WriteFile(file_.get(), data, chunk, &written, &at) || written == 0) return false;
+            if (done != nullptr) *done += written;
             data += written;
             size -= written;
             offset += written;
@@ -152,7 +154,7 @@ void ShutdownSending(SocketHandle socket) { shutdown(Raw(socket), SD_SEND); }
 void ShutdownBoth(SocketHandle socket) { shutdown(Raw(socket), SD_BOTH); }
 
 std::unique_ptr<TargetFile> CreateTargetFile(const std::string& path, int64_t length) {
-    if (length <= 0) return nullptr;
+    if (length < 0) return nullptr;
     UniqueFile file = OpenForWriting(path, CREATE_NEW);
     if (!file) return nullptr;
     if (SetLength(file.get(), length)) return std::make_unique<WindowsTargetFile>(std::move(file), length);
@@ -180,6 +182,26 @@ std::optional<int64_t> ExistingFileSize(const std::string& path) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
     return static_cast<int64_t>(size.QuadPart);
+}
+
+std::optional<std::string> GbkFromUtf8(const std::string& utf8) {
+    if (utf8.empty()) return std::string();
+    int size = static_cast<int>(utf8.size());
+    int wideSize = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (wideSize <= 0) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), wideSize);
+    // No best fit: a character without a GBK form must not become a
+    // look-alike or a "?", which would name another file or none at all.
+    BOOL lossy = FALSE;
+    int gbkSize = WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0,
+                                      nullptr, &lossy);
+    if (gbkSize <= 0 || lossy) return std::nullopt;
+    std::string gbk(static_cast<size_t>(gbkSize), '\0');
+    WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, gbk.data(), gbkSize, nullptr,
+                        &lossy);
+    if (lossy) return std::nullopt;
+    return gbk;
 }
 
 LocalTime NowLocal() {

@@ -34,25 +34,64 @@ void PutWord(std::string& out, int32_t value) {
     for (int i = 0; i < 4; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xFF);
 }
 
+void PutWide(std::string& out, int64_t value) {
+    uint64_t bits = static_cast<uint64_t>(value);
+    for (int i = 0; i < 8; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xFF);
+}
+
 int32_t GetWord(const std::string& in, size_t at) {
     uint32_t bits = 0;
     for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(static_cast<uint8_t>(in[at + i])) << (8 * i);
     return static_cast<int32_t>(bits);
 }
 
-constexpr size_t kHeaderSize = 16, kSegmentSize = 28, kRequestSize = 28, kAddressSize = 24, kMmsSize = 16,
-                 kRtspSize = 36;
+int64_t GetWide(const std::string& in, size_t at) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(static_cast<uint8_t>(in[at + i])) << (8 * i);
+    return static_cast<int64_t>(bits);
+}
+
+constexpr size_t kHeaderSize = 16, kRequestSize = 28, kAddressSize = 24, kMmsSize = 16, kRtspSize = 36;
+
+// The two forms of resume data differ only in the width of the offsets,
+// lengths and done counts: 32-bit words, or 64-bit ones with the table's
+// length right after the header.
+struct Layout {
+    bool wide = false;
+    size_t ValueSize() const { return wide ? 8 : 4; }
+    size_t HeaderSize() const { return kHeaderSize + (wide ? 8 : 0); }
+    size_t SegmentSize() const { return 4 * 4 + 3 * ValueSize(); }
+    // Everything but the segments and the string area, checksum included.
+    size_t FixedSize() const { return HeaderSize() + kRequestSize + kAddressSize + kMmsSize + kRtspSize + ValueSize() + 2; }
+    void Put(std::string& out, int64_t value) const {
+        if (wide)
+            PutWide(out, value);
+        else
+            PutWord(out, static_cast<int32_t>(value));
+    }
+    int64_t Get(const std::string& in, size_t at) const { return wide ? GetWide(in, at) : GetWord(in, at); }
+};
+
+bool FitsWord(int64_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
+
+// The 32-bit form whenever every value fits into it.
+Layout LayoutFor(const ResumeRecord& record) {
+    bool fits = FitsWord(record.totalLength) && FitsWord(record.table.totalLength);
+    for (const Segment& segment : record.table.segments)
+        fits = fits && FitsWord(segment.start) && FitsWord(segment.length) && FitsWord(segment.done);
+    return Layout{!fits};
+}
 
 }  // namespace
 
-SegmentTable BuildSegmentTable(int32_t totalLength, int32_t startOffset, int32_t wanted) {
+SegmentTable BuildSegmentTable(int64_t totalLength, int64_t startOffset, int32_t wanted) {
     SegmentTable table;
     int32_t count = totalLength < BUFFER_SIZE || wanted < 1 ? 1 : wanted;
     table.count = count;
     table.capacity = CapacityFor(count);
     table.totalLength = totalLength;
     table.segments.resize(static_cast<size_t>(table.capacity));
-    int32_t each = totalLength / count;
+    int64_t each = totalLength / count;
     for (int32_t i = 0; i < count; ++i) {
         Segment& segment = table.segments[static_cast<size_t>(i)];
         segment.start = startOffset + i * each;
@@ -83,12 +122,12 @@ int32_t AllocateSegment(SegmentTable& table) {
         if (candidate.length - candidate.done > best.length - best.done) largest = i;
     }
     const Segment& best = table.segments[static_cast<size_t>(largest)];
-    int32_t remainder = best.length - best.done;
+    int64_t remainder = best.length - best.done;
     if (remainder < 2 * BUFFER_SIZE) return -2;
     GrowForOneMore(table);
     Segment& old = table.segments[static_cast<size_t>(largest)];
-    int32_t given = remainder / 2;
-    int32_t kept = remainder - given;
+    int64_t given = remainder / 2;
+    int64_t kept = remainder - given;
     old.length = old.done + kept;
     old.split = 1;
     Segment& added = table.segments[static_cast<size_t>(table.count)];
@@ -120,20 +159,27 @@ uint16_t Crc16Arc(const uint8_t* data, size_t length) {
 
 std::optional<std::string> WriteResumeData(const ResumeRecord& record) {
     const SegmentTable& table = record.table;
+    const Layout layout = LayoutFor(record);
     std::string out;
     PutWord(out, table.count);
     PutWord(out, table.capacity);
-    PutWord(out, table.totalLength);
-    PutWord(out, 0);
+    if (layout.wide) {
+        PutWord(out, -1);
+        PutWord(out, kWideResumeMark);
+        PutWide(out, table.totalLength);
+    } else {
+        PutWord(out, static_cast<int32_t>(table.totalLength));
+        PutWord(out, 0);
+    }
     for (int32_t i = 0; i < table.capacity; ++i) {
         Segment segment = i < static_cast<int32_t>(table.segments.size()) ? table.segments[static_cast<size_t>(i)]
                                                                            : Segment{};
-        for (int32_t word : {segment.taken, segment.split, segment.owner, segment.start, segment.length,
-                             segment.done, segment.connection})
-            PutWord(out, word);
+        for (int32_t word : {segment.taken, segment.split, segment.owner}) PutWord(out, word);
+        for (int64_t value : {segment.start, segment.length, segment.done}) layout.Put(out, value);
+        PutWord(out, segment.connection);
     }
     // The string area follows the fixed blocks; offsets count from byte 0.
-    size_t stringsAt = out.size() + kRequestSize + kAddressSize + kMmsSize + kRtspSize + 4;
+    size_t stringsAt = out.size() + kRequestSize + kAddressSize + kMmsSize + kRtspSize + layout.ValueSize();
     std::string strings;
     auto place = [&](const std::optional<std::string>& text) -> int32_t {
         if (!text) return 0;
@@ -156,9 +202,9 @@ std::optional<std::string> WriteResumeData(const ResumeRecord& record) {
     out.append(dotted, 16);
     PutWord(out, record.port);
     out.append(kMmsSize + kRtspSize, '\0');
-    PutWord(out, record.totalLength);
+    layout.Put(out, record.totalLength);
+    if (out.size() + strings.size() + 2 > kResumeLimit) return std::nullopt;
     out += strings;
-    if (out.size() + 2 > kResumeLimit) return std::nullopt;
     uint16_t crc = Crc16Arc(reinterpret_cast<const uint8_t*>(out.data()), out.size());
     out += static_cast<char>(crc & 0xFF);
     out += static_cast<char>(crc >> 8);
@@ -166,8 +212,10 @@ std::optional<std::string> WriteResumeData(const ResumeRecord& record) {
 }
 
 std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
-    size_t fixed = kHeaderSize + kRequestSize + kAddressSize + kMmsSize + kRtspSize + 4 + 2;
-    if (data.size() < fixed || data.size() > kResumeLimit || data[0] == 0) return std::nullopt;
+    if (data.size() < kHeaderSize + 2 || data.size() > kResumeLimit || data[0] == 0) return std::nullopt;
+    const Layout layout{GetWord(data, 8) == -1 && GetWord(data, 12) == kWideResumeMark};
+    const size_t fixed = layout.FixedSize();
+    if (data.size() < fixed) return std::nullopt;
     uint16_t stored = static_cast<uint16_t>(static_cast<uint8_t>(data[data.size() - 2]) |
                                             static_cast<uint8_t>(data[data.size() - 1]) << 8);
     if (Crc16Arc(reinterpret_cast<const uint8_t*>(data.data()), data.size() - 2) != stored) return std::nullopt;
@@ -178,22 +226,23 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     SegmentTable& table = record.table;
     table.count = GetWord(data, 0);
     table.capacity = GetWord(data, 4);
-    table.totalLength = GetWord(data, 8);
+    table.totalLength = layout.wide ? GetWide(data, kHeaderSize) : GetWord(data, 8);
     // Compared by division: with the 32-bit size_t of the Windows build,
-    // 28 x capacity wraps for a capacity near 2^32 / 28 and would pass, and
-    // the array of that capacity could not be allocated.
+    // the segment size x capacity wraps for a capacity near 2^32 / 28 and
+    // would pass, and the array of that capacity could not be allocated.
     if (table.count < 1 || table.capacity < table.count || table.capacity % 10 != 0 ||
-        static_cast<size_t>(table.capacity) > (data.size() - fixed) / kSegmentSize)
+        static_cast<size_t>(table.capacity) > (data.size() - fixed) / layout.SegmentSize())
         return std::nullopt;
-    size_t at = kHeaderSize;
+    size_t at = layout.HeaderSize();
     table.segments.resize(static_cast<size_t>(table.capacity));
     for (Segment& segment : table.segments) {
-        segment.start = GetWord(data, at + 12);
-        segment.length = GetWord(data, at + 16);
-        segment.done = GetWord(data, at + 20);
+        size_t values = at + 12;
+        segment.start = layout.Get(data, values);
+        segment.length = layout.Get(data, values + layout.ValueSize());
+        segment.done = layout.Get(data, values + 2 * layout.ValueSize());
         if (segment.start < 0 || segment.length < 0 || segment.done < 0 || segment.done > segment.length)
             return std::nullopt;
-        at += kSegmentSize;
+        at += layout.SegmentSize();
     }
     size_t stringsEnd = data.size() - 2;
     auto text = [&](int32_t offset) -> std::optional<std::string> {
@@ -213,7 +262,7 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     record.dotted = std::string(data.c_str() + at + 4, strnlen(data.c_str() + at + 4, 16));
     record.port = GetWord(data, at + 20);
     at += kAddressSize + kMmsSize + kRtspSize;
-    record.totalLength = GetWord(data, at);
+    record.totalLength = layout.Get(data, at);
     return record;
 }
 
@@ -229,7 +278,9 @@ bool UsableForResume(const ResumeRecord& record) {
     std::vector<std::pair<int64_t, int64_t>> ranges;
     for (int32_t i = 0; i < table.count; ++i) {
         const Segment& segment = table.segments[static_cast<size_t>(i)];
-        ranges.emplace_back(segment.start, static_cast<int64_t>(segment.start) + segment.length);
+        // Below the file's length, so the end cannot overflow.
+        if (segment.start > record.totalLength || segment.length > record.totalLength - segment.start) return false;
+        ranges.emplace_back(segment.start, segment.start + segment.length);
     }
     std::sort(ranges.begin(), ranges.end());
     int64_t covered = 0;

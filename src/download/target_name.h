@@ -17,12 +17,19 @@ extern const char kFallbackFileName[];
 // A target that ends with "\" (or "/") names a folder.
 bool NamesFolder(const std::string& path);
 
-// The server's Content-Disposition name when it is a safe file name; empty
-// otherwise.
+// A name the server gives (in its Content-Disposition, or percent-encoded in
+// the URL) as the engine's GBK text: ASCII as it is, valid UTF-8 converted,
+// otherwise valid GBK as it is.  nullopt when the bytes are none of these,
+// or UTF-8 with a character that GBK does not have.
+std::optional<std::string> ServerNameText(const std::string& bytes);
+
+// The server's Content-Disposition name as text (above) when it is a safe
+// file name; empty otherwise.
 std::string UsableServerName(const std::string& name);
 
-// The name after the last "/" of the request path, percent-decoded; the
-// fallback name when that is not a safe file name.  A query part stays.
+// The name after the last "/" of the request path, percent-decoded and taken
+// as text (above); the fallback name when that is no text or not a safe file
+// name.  A query part stays.
 std::string NameFromRequestPath(const std::string& requestPath);
 
 // The next automatic name for an existing file: the part of the name before

@@ -35,7 +35,9 @@ void StartConnection(const std::shared_ptr<DownloadTask>& task, int32_t further)
         connection->further = std::max(0, further);
     } else {
         std::lock_guard<std::mutex> guard(task->taskLock);
-        if (task->table.count == 0) return;
+        // A server that ignores ranges gets no further connection: its
+        // answers to them are whole files, one of which is read already.
+        if (task->table.count == 0 || task->rangesIgnored) return;
         int32_t index = AllocateSegment(task->table);
         if (index < 0) return;
         Segment& segment = task->table.segments[static_cast<size_t>(index)];
@@ -92,8 +94,8 @@ void HandleAllDone(DownloadTask& task) {
             if (connection->socket.Valid()) os::ShutdownBoth(connection->socket.Get());
         }
         if (!connection->reported.exchange(true) && task.config.eventCallback)
-            task.config.eventCallback(EV_CONNECTION_ENDED, connection->id,
-                                      Clamp32(PositionOf(task, *connection)), 0, task.id);
+            task.config.eventCallback(EV_CONNECTION_ENDED, connection->id, PositionOf(task, *connection), 0,
+                                      task.id);
     }
     std::unique_lock<std::shared_mutex> guard(task.fileLock);
     task.file.reset();
@@ -117,10 +119,6 @@ void ReleaseSegment(DownloadTask& task, const Connection& connection) {
     segment.taken = 0;
     segment.owner = 0;
     segment.connection = 0;
-}
-
-int32_t Clamp32(int64_t value) {
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
 }
 
 RetryPolicy CurrentRetryPolicy() {
@@ -219,7 +217,7 @@ void DownloadTask::Status(int32_t connection, int32_t level, const std::string& 
     queue.Post(std::move(event));
 }
 
-void DownloadTask::Event(int32_t code, int32_t connection, int32_t value1, int32_t value2) {
+void DownloadTask::Event(int32_t code, int32_t connection, int64_t value1, int64_t value2) {
     if (!config.eventCallback) return;
     queue.Post(Message(MSG_CALLBACK, code, connection, value1, value2));
 }
@@ -232,12 +230,12 @@ void DownloadTask::AddReceived(Connection& connection, int bytes) {
     connection.received.fetch_add(bytes, std::memory_order_relaxed);
 }
 
-int32_t DownloadTask::TotalLength() {
+int64_t DownloadTask::TotalLength() {
     std::lock_guard<std::mutex> guard(counterLock);
     return totalLength;
 }
 
-void DownloadTask::SetTotalLength(int32_t length) {
+void DownloadTask::SetTotalLength(int64_t length) {
     std::lock_guard<std::mutex> guard(counterLock);
     totalLength = length;
 }
@@ -270,9 +268,10 @@ void DownloadTask::ConnectionLeftLocked() {
     }
 }
 
-bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size) {
+bool DownloadTask::WriteAt(int64_t offset, const char* data, size_t size, size_t* written) {
     std::shared_lock<std::shared_mutex> guard(fileLock);
-    return file && file->WriteAt(offset, data, size);
+    *written = 0;
+    return file && file->WriteAt(offset, data, size, written);
 }
 
 void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount) {
@@ -344,7 +343,7 @@ void RunMaster(std::shared_ptr<DownloadTask> task, int32_t firstCount) {
         std::lock_guard<std::mutex> guard(cell->lock);
         if (cell->task == task) cell->task.reset();
     }
-    if (task->config.eventCallback) task->config.eventCallback(EV_TASK_FINISHED, 0, Clamp32(value1), 0, task->id);
+    if (task->config.eventCallback) task->config.eventCallback(EV_TASK_FINISHED, 0, value1, 0, task->id);
     {
         std::lock_guard<std::mutex> guard(task->listLock);
         task->connections.clear();

@@ -72,11 +72,12 @@ struct StatusMessage {
 struct TaskEvent {
     int32_t tag = 0;
     int32_t code = MSG_IDLE;
-    int32_t a = 0, b = 0, c = 0, d = 0;
+    int32_t a = 0, b = 0;
+    int64_t c = 0, d = 0;                   // MSG_CALLBACK: the callback's 64-bit values
     std::shared_ptr<StatusMessage> status;  // MSG_STATUS_TEXT only
 };
 
-inline TaskEvent Message(int32_t code, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+inline TaskEvent Message(int32_t code, int32_t a = 0, int32_t b = 0, int64_t c = 0, int64_t d = 0) {
     TaskEvent event;
     event.code = code;
     event.a = a;
@@ -114,12 +115,20 @@ struct TaskConfig {
     int32_t sendTimeoutMs = 20000;
     int32_t receiveTimeoutMs = 20000;
     int32_t stopWaitMs = 1000;
-    int32_t blockSize = BUFFER_SIZE;
     zorv::StatusCallback statusCallback;
     zorv::EventCallback eventCallback;
     // Mode 0x3000: no thread runs and status texts are delivered at once.
     bool NoThreads() const { return (flags & 0x3000) == 0x3000; }
 };
+
+// Without a speed limit each connection receives into a buffer of this size
+// (or of the file's, when that is smaller), asking the socket for all the
+// room that is left in one call, and writes the buffer when it is full: a
+// receive call and a write per buffer instead of per 20 KB.  Under Wine,
+// where every Winsock call and every WriteFile is a round trip to the wine
+// server, their number sets the speed.  With a speed limit the passes and
+// the writes stay of BUFFER_SIZE.
+constexpr int kReceiveBufferSize = 1 << 20;
 
 class DownloadTask;
 
@@ -134,7 +143,10 @@ struct Connection {
     os::Socket socket;
     int32_t segment = -1;          // index in the segment table; guarded by the task lock
     std::atomic<int64_t> received{0};
-    std::vector<char> buffer;
+    // Receive buffer, allocated when the transfer starts (never larger than
+    // the file) and freed when the connection ends.
+    std::unique_ptr<char[]> buffer;
+    int bufferSize = 0;
     HttpResponseInfo response;
     bool segmentAnnounced = false;  // EV_SEGMENT_STARTED sent
 };
@@ -162,16 +174,22 @@ public:
 
     // Counter lock: total length and bytes received.
     std::mutex counterLock;
-    int32_t totalLength = 0;
+    int64_t totalLength = 0;
     int64_t receivedBytes = 0;
 
-    // Task lock: request data, address, target path, segment table.
+    // Task lock: request data, address, target path, segment table, and what
+    // the server does with range requests.
     std::mutex taskLock;
     RequestData request;
     std::string dotted;        // address and port every connection connects to
     uint16_t connectPort = 0;
     std::string targetPath;
     SegmentTable table;
+    // A range request was answered with the whole file: no further
+    // connection starts, and the one connection that reads a whole body
+    // fills every segment its body passes that no other connection owns.
+    bool rangesIgnored = false;
+    int32_t wholeReader = 0;   // the connection reading a whole body from byte 0; 0 for none
 
     // Connection-list lock: the list and its counts.
     std::mutex listLock;
@@ -198,12 +216,12 @@ public:
     bool Running() const { return state.load() == 1 && !stopFlag.load(); }
     StopSignals Signals(const Connection& connection) const { return StopSignals{&stopFlag, &connection.run}; }
     void Status(int32_t connection, int32_t level, const std::string& text);
-    void Event(int32_t code, int32_t connection, int32_t value1, int32_t value2);
+    void Event(int32_t code, int32_t connection, int64_t value1, int64_t value2);
     void AddReceived(Connection& connection, int bytes);
-    int32_t TotalLength();
-    void SetTotalLength(int32_t length);
+    int64_t TotalLength();
+    void SetTotalLength(int64_t length);
     std::optional<std::string> ResumeData();
-    bool WriteAt(int64_t offset, const char* data, size_t size);
+    bool WriteAt(int64_t offset, const char* data, size_t size, size_t* written);
     // One connection fewer runs (list lock held): the last one wakes a stop
     // waiting for it and queues the task's end.
     void ConnectionLeftLocked();
@@ -225,9 +243,6 @@ int64_t PositionOf(DownloadTask& task, const Connection& connection);
 // Hands the connection's segment back (its done count stays) unless another
 // connection owns it by now; a finished segment is never taken again.
 void ReleaseSegment(DownloadTask& task, const Connection& connection);
-
-// A position or length as the 32-bit value of a callback.
-int32_t Clamp32(int64_t value);
 
 // The worker of one HTTP connection.
 void RunHttpConnection(std::shared_ptr<DownloadTask> task, std::shared_ptr<Connection> connection);

@@ -12,11 +12,13 @@ namespace zorv {
 
 // Called with (code, connection, value1, value2, task); the codes are the EV_*
 // constants of download.h.  Connection and task are small identifiers of the
-// engine (0 for "none"), never addresses.  Runs on the task's master thread,
-// except EV_TARGET_EXISTS, which runs on the first connection's worker thread
-// and whose result decides what happens to an existing target file.
-using EventCallback = std::function<int32_t(int32_t code, int32_t connection, int32_t value1,
-                                            int32_t value2, int32_t task)>;
+// engine (0 for "none"), never addresses.  The values are 64-bit: lengths
+// and positions of files of up to 2^63 - 1 bytes come whole, never cut to
+// 32 bits.  Runs on the task's master thread, except EV_TARGET_EXISTS, which
+// runs on the first connection's worker thread and whose result decides
+// what happens to an existing target file.
+using EventCallback = std::function<int32_t(int32_t code, int32_t connection, int64_t value1,
+                                            int64_t value2, int32_t task)>;
 
 // Called with (connection, time stamp text, message text, level, task) on the
 // task's master thread.  Texts are GBK byte strings; levels are the LEVEL_*
@@ -36,7 +38,8 @@ struct TaskParam {
     int32_t SendTimeoutMs = 20000;               // socket writable before a request
     int32_t ReceiveTimeoutMs = 20000;            // longest silence while receiving
     int32_t StopWaitMs = 1000;                   // how long a stop waits for connections
-    int32_t BlockSize = 20480;                   // bytes per receive pass without a limit
+    int32_t BlockSize = 20480;                   // kept for the record; a pass without a speed limit
+                                                 // asks for all the room of the connection's buffer
     int32_t UploadBlockSize = 1024;              // upload mode only
     zorv::StatusCallback StatusCallback;         // none: status texts are discarded
     zorv::EventCallback EventCallback;           // none: events are discarded

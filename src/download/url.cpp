@@ -86,6 +86,8 @@ SplitUrlResult SplitUrl(const std::string& url) {
     return result;
 }
 
+std::string WithoutFragment(const std::string& url) { return url.substr(0, url.find('#')); }
+
 bool IsDottedAddress(const std::string& text) {
     int parts = 0;
     size_t begin = 0;

@@ -17,6 +17,10 @@ struct SplitUrlResult {
 // Recognises the scheme on a lower-cased copy; host and path keep their case.
 SplitUrlResult SplitUrl(const std::string& url);
 
+// The URL without its fragment (from the first "#" on), which names a place
+// inside the resource for the client alone and is never sent.
+std::string WithoutFragment(const std::string& url);
+
 // Exactly four "."-separated parts of one to three digits, each at most 255.
 bool IsDottedAddress(const std::string& text);
 

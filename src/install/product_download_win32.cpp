@@ -47,7 +47,7 @@ void ShowProgress() {
 }
 
 // The download task's event callback (the engine's master thread).
-int32_t OnDownloadEvent(int32_t code, int32_t, int32_t value1, int32_t, int32_t) {
+int32_t OnDownloadEvent(int32_t code, int32_t, int64_t value1, int64_t, int32_t) {
     switch (code) {
         case EV_FILE_LENGTH: fileLength.store(value1); break;
         case EV_BYTES_RECEIVED:

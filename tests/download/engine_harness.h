@@ -3,6 +3,7 @@
 // folder, and task parameters pointing at a loopback server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
@@ -26,7 +27,9 @@ using zorv::testing::Reply;
 using zorv::testing::Request;
 
 struct EventRecord {
-    int32_t code, connection, value1, value2, task;
+    int32_t code, connection;
+    int64_t value1, value2;
+    int32_t task;
     std::thread::id thread;  // the thread the callback ran on
 };
 struct StatusRecord {
@@ -47,10 +50,13 @@ public:
         std::unique_lock<std::mutex> guard(lock_);
         return changed_.wait_for(guard, std::chrono::milliseconds(waitMs), [&] { return CountLocked(code) >= count; });
     }
-    // Waits until the bytes reported reach at least this many.
+    // Waits until the bytes reported reach at least this many; false when
+    // they did not, also as soon as the task has ended without them.
     bool WaitForBytes(int64_t bytes, int waitMs = 60000) {
         std::unique_lock<std::mutex> guard(lock_);
-        return changed_.wait_for(guard, std::chrono::milliseconds(waitMs), [&] { return BytesLocked() >= bytes; });
+        changed_.wait_for(guard, std::chrono::milliseconds(waitMs),
+                          [&] { return BytesLocked() >= bytes || finished_ > 0; });
+        return BytesLocked() >= bytes;
     }
     std::vector<EventRecord> Events() {
         std::lock_guard<std::mutex> guard(lock_);
@@ -104,7 +110,7 @@ public:
     std::function<void(int32_t task)> onExists;
 
     void Attach(TaskParam& param) {
-        param.EventCallback = [this](int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t task) {
+        param.EventCallback = [this](int32_t code, int32_t connection, int64_t value1, int64_t value2, int32_t task) {
             if (code == EV_TARGET_EXISTS && onExists) onExists(task);
             int32_t answer = code == EV_TARGET_EXISTS ? existsAnswer.load() : 0;
             // Notified under the lock: once a waiter sees EV_TASK_FINISHED the
@@ -148,9 +154,13 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         static std::atomic<int> serial{0};
+        // A parameterised test's name ends in "/<index>", which would make
+        // the folder a subfolder and leave its parent behind.
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(test.begin(), test.end(), '/', '_');
         path_ = std::filesystem::temp_directory_path() /
                 ("zorv_engine_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                 std::to_string(serial++) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 std::to_string(serial++) + "_" + test);
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

@@ -85,7 +85,7 @@ TEST_F(EngineCommands, FinishHandlerCanStartTheNextTask) {
         TaskParam param;
         param.Url = server.Url("/first.bin");
         param.TargetPath = folder.File("first.bin");
-        param.EventCallback = [&](int32_t code, int32_t, int32_t, int32_t, int32_t) {
+        param.EventCallback = [&](int32_t code, int32_t, int64_t, int64_t, int32_t) {
             if (code == EV_TASK_FINISHED)
                 restarted = StartTask(download, ParamFor(server.Url("/second.bin"), folder.File("second.bin"), second))
                                 ? 1
@@ -238,6 +238,23 @@ TEST_F(EngineCommands, FolderTargetTakesASafeServerNameOrThePathName) {
         EXPECT_EQ(ReadWhole(folder.File(c.name)), c.content) << c.path;
     }
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(folder.Folder()).parent_path().parent_path() / "evil.exe"));
+}
+
+// A name percent-encoded in UTF-8 in the URL is the text it encodes, in the
+// engine's GBK; a character that GBK does not have gives the fallback name.
+TEST_F(EngineCommands, FolderTargetTakesAUtf8NameFromTheUrlAsText) {
+    HttpTestServer server;
+    const std::string named = "/dl/%E6%B5%8B%E8%AF%95%20%E6%96%87%E4%BB%B6%20%E5%90%8D.bin";
+    server.Route(named, Body("named in UTF-8"));
+    server.Route("/dl/%F0%9F%98%80.bin", Body("emoji"));
+    ScratchFolder folder;
+    Recorder recorder;
+    ASSERT_TRUE(RunTask(recorder, server.Url(named), folder.Folder()));
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0);
+    EXPECT_EQ(os::ExistingFileSize(folder.Folder() + "测试 文件 名.bin"), 14);
+    Recorder emoji;
+    ASSERT_TRUE(RunTask(emoji, server.Url("/dl/%F0%9F%98%80.bin"), folder.Folder()));
+    EXPECT_EQ(os::ExistingFileSize(folder.Folder() + "download.bin"), 5);
 }
 
 TEST_F(EngineCommands, OverlongRequestAndTargetPathFailCleanly) {

@@ -179,16 +179,24 @@ TEST_F(EngineTransfer, UnusableFirstAnswerFailsTheConnectionWithoutRetry) {
     closeDelimited.framing = Framing::CloseDelimited;
     Reply chunked = Body(Pattern(3000));
     chunked.framing = Framing::Chunked;
+    Reply chunkedWithLength = chunked;  // the coding decides, not the length
+    chunkedWithLength.headers = {"Content-Length: 3000"};
+    Reply compressed = Body(Pattern(3000));
+    compressed.headers = {"Content-Encoding: gzip"};
+    Reply overlong;
+    overlong.raw = "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\nabc";
     struct Case {
         Reply reply;
         const char* text;
-        int32_t length;  // as EV_TASK_FINISHED reports it
+        int64_t length;  // as EV_TASK_FINISHED reports it
     } cases[] = {
         {filler, "HTTP返回头部信息过长", 0},
         {Redirect(302, "/" + std::string(5000, 'l') + ".exe"), "HTTP返回头部信息过长", 0},
         {closeDelimited, "无法获得文件大小", -1},
         {chunked, "无法获得文件大小", -1},
-        {Body(""), "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在", 0},
+        {chunkedWithLength, "无法获得文件大小", -1},
+        {compressed, "不支持的内容编码 [gzip]", 0},
+        {overlong, "创建文件错误，超出最大支持下载长度或磁盘不可写或磁盘没有空间或同名文件已存在", 0},
         {Redirect(301, "ftp://files.example/zorv.exe"), "COOKIE过长或获得重定向信息错误或不支持的协议", 0},
         {Status(302), "获得重定向信息错误", 0},
         {Status(404, "missing"), "出现错误", 0},
@@ -207,6 +215,39 @@ TEST_F(EngineTransfer, UnusableFirstAnswerFailsTheConnectionWithoutRetry) {
         EXPECT_EQ(recorder.Count(EV_FILE_LENGTH), 0) << c.text;
         EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, c.length) << c.text;
         EXPECT_FALSE(std::filesystem::exists(folder.File("x.exe"))) << c.text;
+    }
+}
+
+TEST_F(EngineTransfer, EmptyFileIsFetchedAsAnEmptyFile) {
+    HttpTestServer server;
+    server.Route("/empty.bin", Body(""));
+    ScratchFolder folder;
+    Recorder recorder;
+    ASSERT_TRUE(RunTask(recorder, server.Url("/empty.bin"), folder.File("empty.bin")));
+    EXPECT_EQ(os::ExistingFileSize(folder.File("empty.bin")), 0);
+    EXPECT_EQ(recorder.Count(EV_FILE_LENGTH), 1);
+    EXPECT_EQ(recorder.Last(EV_FILE_LENGTH).value1, 0);
+    EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 0);
+    EXPECT_TRUE(recorder.Texts(LEVEL_ERROR).empty());
+}
+
+// Each standard redirect is followed alike: the Location's fragment is not
+// sent, the cookie it sets is.
+TEST_F(EngineTransfer, EveryStandardRedirectIsFollowedWithoutTheFragment) {
+    for (int code : {301, 302, 303, 307, 308}) {
+        HttpTestServer server;
+        server.Route("/get", Redirect(code, "/files/b.bin#part2", {"Set-Cookie: sid=" + std::to_string(code)}));
+        server.Route("/files/b.bin", Body(Pattern(3000)));
+        ScratchFolder folder;
+        Recorder recorder;
+        ASSERT_TRUE(RunTask(recorder, server.Url("/get"), folder.File("b.bin")));
+        EXPECT_EQ(ReadWhole(folder.File("b.bin")), Pattern(3000)) << code;
+        std::vector<Request> requests = server.Requests();
+        ASSERT_EQ(requests.size(), 2u) << code;
+        EXPECT_EQ(requests[1].target, "/files/b.bin") << code;
+        EXPECT_EQ(requests[1].Header("Cookie"), "sid=" + std::to_string(code));
+        EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0) << code;
     }
 }
 
@@ -238,40 +279,53 @@ TEST_F(EngineTransfer, RedirectLoopStopsAfterTenInARow) {
     EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 1);
 }
 
-// The first answer breaks off at 30000 bytes: by the end of the stream, or
-// by a reset, which also drops what the server had not sent yet.
+// The first answer breaks off, by the end of the stream or by a reset
+// (which also drops what the server had not sent yet): in a short file, and
+// deep inside a receive buffer of a longer one, half of which had come.
+// The bytes before the break are written and counted once, and the rest is
+// asked for from there.
 TEST_F(EngineTransfer, BreakInTheMiddleIsContinuedWithARangeRequest) {
-    const std::string body = Pattern(60000);
-    for (bool reset : {false, true}) {
-        HttpTestServer server;
-        Reply cut = Body(body);
-        cut.closeAtBodyByte = 30000;
-        cut.closeWithReset = reset;
-        server.RouteOnce("/mid.bin", cut);
-        server.Route("/mid.bin", Body(body));
-        ScratchFolder folder;
-        Recorder recorder;
-        ASSERT_TRUE(RunTask(recorder, server.Url("/mid.bin"), folder.File("mid.bin")));
-        std::vector<Request> requests = server.Requests();
-        ASSERT_EQ(requests.size(), 2u) << reset;
-        std::string range = requests[1].Header("Range");
-        ASSERT_EQ(range.rfind("bytes=", 0), 0u) << range;
-        int64_t from = std::stoll(range.substr(6));
-        if (reset) {
-            EXPECT_LE(from, 30000);
-            // Wine's Winsock reports a reset as the end of the stream (recv
-            // gives 0), not as WSAECONNRESET.
-            EXPECT_TRUE(recorder.HasStatus("远程主机强迫关闭了一个现有的连接。", LEVEL_ERROR) ||
-                        recorder.HasStatus("有错误发生", LEVEL_ERROR));
-        } else {
-            EXPECT_EQ(from, 30000);
-            EXPECT_TRUE(recorder.HasStatus("有错误发生", LEVEL_ERROR));
+    struct Case {
+        size_t length;
+        int64_t breakAt;
+    } cases[] = {
+        {60000, 30000},
+        {3 * static_cast<size_t>(kReceiveBufferSize) + 4321, kReceiveBufferSize + kReceiveBufferSize / 2 + 777},
+    };
+    for (const Case& c : cases) {
+        const std::string body = Pattern(c.length);
+        for (bool reset : {false, true}) {
+            HttpTestServer server;
+            Reply cut = Body(body);
+            cut.closeAtBodyByte = c.breakAt;
+            cut.closeWithReset = reset;
+            server.RouteOnce("/mid.bin", cut);
+            server.Route("/mid.bin", Body(body));
+            ScratchFolder folder;
+            Recorder recorder;
+            ASSERT_TRUE(RunTask(recorder, server.Url("/mid.bin"), folder.File("mid.bin")));
+            std::vector<Request> requests = server.Requests();
+            ASSERT_EQ(requests.size(), 2u) << reset;
+            std::string range = requests[1].Header("Range");
+            ASSERT_EQ(range.rfind("bytes=", 0), 0u) << range;
+            int64_t from = std::stoll(range.substr(6));
+            if (reset) {
+                EXPECT_LE(from, c.breakAt);
+                // Wine's Winsock reports a reset as the end of the stream (recv
+                // gives 0), not as WSAECONNRESET.
+                EXPECT_TRUE(recorder.HasStatus("远程主机强迫关闭了一个现有的连接。", LEVEL_ERROR) ||
+                            recorder.HasStatus("有错误发生", LEVEL_ERROR));
+            } else {
+                EXPECT_EQ(from, c.breakAt);
+                EXPECT_TRUE(recorder.HasStatus("有错误发生", LEVEL_ERROR));
+            }
+            EXPECT_EQ(ReadWhole(folder.File("mid.bin")), body) << reset;
+            EXPECT_EQ(recorder.BytesReported(), static_cast<int64_t>(c.length)) << reset;
+            EXPECT_TRUE(recorder.HasStatus("等待0秒后重试", LEVEL_INFO)) << reset;
+            EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 1) << reset;
+            EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0) << reset;
+            EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, static_cast<int64_t>(c.length)) << reset;
         }
-        EXPECT_EQ(ReadWhole(folder.File("mid.bin")), body) << reset;
-        EXPECT_TRUE(recorder.HasStatus("等待0秒后重试", LEVEL_INFO)) << reset;
-        EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 1) << reset;
-        EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0) << reset;
-        EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 60000) << reset;
     }
 }
 
@@ -286,15 +340,12 @@ Reply Partial(const std::string& contentRange) {
 // The first answer breaks off at 30000 bytes; the continuation from there is
 // answered in a way that does not fit the rest of the file.
 TEST_F(EngineTransfer, RangeAnswerThatDoesNotFitTheSegmentIsRefusedAndNothingOfItIsWritten) {
-    Reply whole = Body(std::string(60000, 'X'));
-    whole.ignoreRange = true;
     Reply otherLength = Body(std::string(45000, 'Y'));
     otherLength.ignoreRange = true;
     struct Case {
         const char* what;
         Reply reply;
     } cases[] = {
-        {"the whole file", whole},
         {"a whole file of another length", otherLength},
         {"a part from another start", Partial("Content-Range: bytes 0-29999/60000")},
         {"a part without Content-Range", Partial("")},
@@ -320,6 +371,38 @@ TEST_F(EngineTransfer, RangeAnswerThatDoesNotFitTheSegmentIsRefusedAndNothingOfI
         ASSERT_EQ(file.size(), 60000u) << c.what;
         EXPECT_EQ(file.substr(0, 30000), body.substr(0, 30000)) << c.what;
         EXPECT_EQ(file.substr(30000), std::string(30000, '\0')) << c.what;
+    }
+}
+
+// A server that ignores Range requests answers each with 200 and the whole
+// file.  One connection then reads such a body from byte 0, drops what is
+// done, and fills every segment its body reaches that no other connection
+// owns; the others give their segments back to it.  Here the first answer
+// breaks off too, so the rest comes from a whole body answering a range.
+TEST_F(EngineTransfer, ServerThatIgnoresRangesIsReadFromOneWholeBody) {
+    const std::string body = Pattern(1000000);
+    for (int connections : {1, 4}) {
+        HttpTestServer server;
+        Reply cut = Body(body);
+        cut.ignoreRange = true;
+        cut.closeAtBodyByte = 300000;
+        server.RouteOnce("/w.bin", cut);
+        Reply whole = Body(body);
+        whole.ignoreRange = true;
+        server.Route("/w.bin", whole);
+        ScratchFolder folder;
+        Recorder recorder;
+        ASSERT_TRUE(RunTask(recorder, server.Url("/w.bin"), folder.File("w.bin"), [&](TaskParam& p) {
+            p.ConnectionCount = connections;
+        }));
+        EXPECT_EQ(ReadWhole(folder.File("w.bin")), body) << connections;
+        EXPECT_EQ(recorder.BytesReported(), 1000000) << connections;  // each byte counted once
+        EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0) << connections;
+        EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 1000000) << connections;
+        EXPECT_TRUE(recorder.HasStatus("服务器不支持断点续传，从文件开头接收", LEVEL_INFO)) << connections;
+        std::vector<Request> requests = server.Requests();
+        ASSERT_GE(requests.size(), 2u);
+        EXPECT_NE(requests[1].Header("Range"), "") << connections;
     }
 }
 

@@ -112,6 +112,64 @@ TEST(ResumeData, RoundTripKeepsRangesAndRequestAndClearsOwners) {
     EXPECT_EQ(back->totalLength, 100000);
 }
 
+// Sample() as the engine wrote it before lengths were 64-bit: still read,
+// and written byte for byte alike.
+std::string RecordOfThe32BitEngine() {
+    const char* hex =
+        "030000000a000000a08601000000000001000000000000004d0000000000000035820000d20400000000000000000000"
+        "0000000000000000358200003582000000000000000000000000000000000000000000006a0401003682000037000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "000000000000000000000000a801000094010000b8010000000000000d000000d90100000100000031302e32302e3330"
+        "2e34300000000000901f0000000000000000000000000000000000000000000000000000000000000000000000000000"
+        "00000000000000000000000000000000a0860100646c2e6578616d706c652e636f6d3a38303830002f66696c65732f7a"
+        "6f72762e65786500687474703a2f2f646c2e6578616d706c652e636f6d3a383038302f66696c657300436f6f6b69653a"
+        "20613d310d0a00ee00";
+    std::string bytes;
+    for (size_t i = 0; hex[i] != '\0'; i += 2) bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+    return bytes;
+}
+
+TEST(ResumeData, RecordsOfFilesBelow2GiBKeepThe32BitForm) {
+    const std::string old = RecordOfThe32BitEngine();
+    EXPECT_EQ(WriteResumeData(Sample()), old);
+    std::optional<ResumeRecord> back = ReadResumeData(old);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->totalLength, 100000);
+    EXPECT_EQ(back->table.segments[2].start, 66666);
+    EXPECT_EQ(DoneSum(back->table), 1289);
+}
+
+// Past 4 GiB: offsets, lengths and done counts of 64 bits, a header the
+// reader tells from the 32-bit form, and a length of -1 where that form
+// keeps it, which a reader of 32-bit words never continues.
+TEST(ResumeData, LongerFilesAreRecordedInTheWideForm) {
+    const int64_t total = (int64_t(5) << 30) + 12345;
+    ResumeRecord record = Sample();
+    record.totalLength = total;
+    record.table = BuildSegmentTable(total, 0, 3);
+    record.table.segments[2].done = (int64_t(1) << 30) + 7;  // past 4 GiB in the file
+    std::optional<std::string> data = WriteResumeData(record);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->substr(8, 8), std::string("\xFF\xFF\xFF\xFFZR64", 8));
+    std::optional<ResumeRecord> back = ReadResumeData(*data);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->totalLength, total);
+    EXPECT_EQ(back->table.totalLength, total);
+    EXPECT_EQ(back->table.segments[2].start, 2 * (total / 3));
+    EXPECT_EQ(back->table.segments[2].length, total / 3 + total % 3);
+    EXPECT_EQ(back->table.segments[2].done, (int64_t(1) << 30) + 7);
+    EXPECT_TRUE(UsableForResume(*back));
+    EXPECT_EQ(back->host, record.host);
+    for (size_t i = 0; i < data->size(); ++i) {
+        std::string changed = *data;
+        changed[i] = static_cast<char>(changed[i] ^ 0x01);
+        EXPECT_FALSE(ReadResumeData(changed)) << "byte " << i;
+    }
+}
+
 TEST(ResumeData, AnyChangedByteIsRefused) {
     std::optional<std::string> data = WriteResumeData(Sample());
     ASSERT_TRUE(data);

@@ -70,7 +70,7 @@ TEST_F(TargetFileTest, WritesOutsideTheLengthAreRefusedAndChangeNothing) {
     EXPECT_EQ(Read(path), std::string(4, '\0') + "abcdef");
 }
 
-TEST_F(TargetFileTest, AnExistingFileIsNeverReplacedAndAnEmptyLengthIsRefused) {
+TEST_F(TargetFileTest, AnExistingFileIsNeverReplacedAndAnEmptyLengthMakesAnEmptyFile) {
     std::string path = Path("there.bin");
     {
         std::ofstream(path, std::ios::binary) << "old";
@@ -79,7 +79,10 @@ TEST_F(TargetFileTest, AnExistingFileIsNeverReplacedAndAnEmptyLengthIsRefused) {
     EXPECT_EQ(Read(path), "old");
     EXPECT_EQ(ExistingFileSize(path), 3);
 
+    EXPECT_TRUE(CreateTargetFile(Path("empty.bin"), 0));
+    EXPECT_EQ(ExistingFileSize(Path("empty.bin")), 0);
     EXPECT_FALSE(CreateTargetFile(Path("empty.bin"), 0));
+    EXPECT_FALSE(OpenTargetFile(Path("empty.bin"), 0));  // nothing to continue
     EXPECT_FALSE(CreateTargetFile(Path("missing-folder/x.bin"), 10));
     EXPECT_FALSE(ExistingFileSize(Path("missing-folder/x.bin")));
 }

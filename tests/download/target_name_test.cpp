@@ -45,6 +45,11 @@ TEST(TargetName, UnsafeNamesFallBack) {
         EXPECT_EQ(NameFromRequestPath(path), kFallbackFileName) << path;
     EXPECT_EQ(UsableServerName("setup.exe"), "setup.exe");
     EXPECT_EQ(UsableServerName("中文名.exe"), "中文名.exe");
+    // Names are text: UTF-8 is converted, GBK kept, other bytes are no name.
+    EXPECT_EQ(UsableServerName("\xE4\xB8\xAD\xE6\x96\x87\xE5\x90\x8D.exe"), "中文名.exe");
+    EXPECT_EQ(NameFromRequestPath("/pub/%E4%B8%AD%E6%96%87%E5%90%8D.exe"), "中文名.exe");
+    EXPECT_EQ(NameFromRequestPath("/pub/%D6%D0%CE%C4%C3%FB.exe"), "中文名.exe");
+    EXPECT_EQ(NameFromRequestPath("/pub/%FF%FE.exe"), kFallbackFileName);
     for (const char* name : {"", "..\\evil.exe", "dir/evil.exe", "C:evil.exe", "a..b", "x\x01.exe", "com3.log"})
         EXPECT_EQ(UsableServerName(name), "") << name;
 }

@@ -42,6 +42,7 @@ void CheckRequest(const std::string& request, const RequestData& data) {
 void CheckHead(const std::string& head, const HttpResponseInfo& info) {
     FUZZ_CHECK(info.status >= 0 && info.status <= 999);
     FUZZ_CHECK(info.contentLength >= -1);
+    FUZZ_CHECK(!info.lengthTooLong || info.contentLength == -1);
     FUZZ_CHECK(info.rangeStart >= -1);
     FUZZ_CHECK(!info.hasLocation || !info.location.empty());
     // A value runs to the end of its line and never beyond the head.
@@ -95,6 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const HttpResponseInfo info = ParseHead(head);
     CheckHead(head, info);
     CheckServerName(info);
-    if ((info.status == 301 || info.status == 302) && info.hasLocation) CheckRedirect(options, info);
+    if (IsRedirectStatus(info.status) && info.hasLocation) CheckRedirect(options, info);
     return 0;
 }

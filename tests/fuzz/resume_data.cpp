@@ -50,7 +50,7 @@ void CheckRead(const ResumeRecord& record) {
 // The segments of a record that a task continues from lie inside the file,
 // do not overlap and leave no byte out: every byte of the file belongs to
 // exactly one segment, as in every table the engine writes.
-void CheckTiles(const SegmentTable& table, int32_t totalLength) {
+void CheckTiles(const SegmentTable& table, int64_t totalLength) {
     // Told differently from the reader's own check: segments inside the
     // file, pairwise apart, whose lengths add up to the file's.
     int64_t lengths = 0;

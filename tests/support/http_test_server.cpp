@@ -10,6 +10,8 @@ namespace {
 
 // Every wait is cut into slices of this length so that shutdown is seen soon.
 constexpr int kSliceMs = 10;
+// Bytes of a made body made and sent at a time.
+constexpr int64_t kMadePiece = 1 << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -41,6 +43,13 @@ std::string ReasonPhrase(int status) {
 Reply Body(std::string body) {
     Reply reply;
     reply.body = std::move(body);
+    return reply;
+}
+
+Reply MadeBody(int64_t length, BodyMaker maker) {
+    Reply reply;
+    reply.madeLength = length;
+    reply.makeBody = std::move(maker);
     return reply;
 }
 
@@ -274,7 +283,7 @@ void Pause(int ms, const std::atomic<bool>& stopping) {
 bool SendAll(os::SocketHandle socket, const char* data, size_t length, const std::atomic<bool>& stopping) {
     while (length > 0) {
         if (stopping.load(std::memory_order_relaxed)) return false;
-        int piece = static_cast<int>(std::min<size_t>(length, 1 << 16));
+        int piece = static_cast<int>(std::min<size_t>(length, 1 << 20));
         int sent = os::SendSome(socket, data, piece);
         if (sent > 0) {
             data += sent;
@@ -325,58 +334,78 @@ std::string SpellName(std::string line, NameCase nameCase) {
     return line;
 }
 
+// The bytes after the head: a string, or a part of a made body.
+struct Payload {
+    std::string bytes;
+    const BodyMaker* maker = nullptr;  // set: the part [from, from + length) of the made body
+    int64_t from = 0;
+    int64_t length = 0;
+    int64_t Size() const { return maker != nullptr ? length : static_cast<int64_t>(bytes.size()); }
+};
+
 struct BuiltAnswer {
     std::string head;
-    std::string payload;  // the bytes after the head, framing included
+    Payload payload;  // framing included
     bool closeAfter = false;
 };
 
 BuiltAnswer Build(const Reply& reply, const Request& request) {
     BuiltAnswer answer;
     int status = reply.status;
-    std::string content = reply.body;
+    const bool made = reply.madeLength >= 0 && reply.makeBody;
+    const int64_t length = made ? reply.madeLength : static_cast<int64_t>(reply.body.size());
+    int64_t first = 0;
+    int64_t count = length;
     std::vector<std::string> lines;
     std::string range = request.Header("Range");
     bool ranged = status == 200 && !reply.ignoreRange && !range.empty() && reply.framing == Framing::ContentLength;
     if (ranged) {
-        int64_t length = static_cast<int64_t>(reply.body.size());
-        int64_t first = 0;
         int64_t last = 0;
         if (ParseByteRange(range, length, first, last)) {
             status = 206;
-            content = reply.body.substr(static_cast<size_t>(first), static_cast<size_t>(last - first + 1));
+            count = last - first + 1;
             lines.push_back("Content-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
                             std::to_string(length));
         } else {
             status = 416;
-            content.clear();
+            count = 0;
             lines.push_back("Content-Range: bytes */" + std::to_string(length));
         }
+    }
+    Payload content;
+    if (made) {
+        content.maker = &reply.makeBody;
+        content.from = first;
+        content.length = count;
+    } else {
+        content.bytes = reply.body.substr(static_cast<size_t>(first), static_cast<size_t>(count));
     }
     std::string reason = reply.reason.empty() || status != reply.status ? ReasonPhrase(status) : reply.reason;
     answer.head = "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n";
 
     switch (reply.framing) {
         case Framing::ContentLength:
-            lines.insert(lines.begin(), "Content-Length: " + std::to_string(content.size()));
+            lines.insert(lines.begin(), "Content-Length: " + std::to_string(content.Size()));
             answer.payload = content;
             break;
         case Framing::CloseDelimited:
             answer.payload = content;
             answer.closeAfter = true;
             break;
-        case Framing::Chunked: {
+        case Framing::Chunked: {  // of a body held in memory only
             lines.push_back("Transfer-Encoding: chunked");
+            const std::string& bytes = content.bytes;
+            std::string& out = answer.payload.bytes;
             size_t step = std::max<size_t>(reply.chunkSize, 1);
-            for (size_t at = 0; at < content.size(); at += step) {
-                size_t size = std::min(step, content.size() - at);
+            for (size_t at = 0; at < bytes.size(); at += step) {
+                size_t size = std::min(step, bytes.size() - at);
                 char hex[32];
                 std::snprintf(hex, sizeof hex, "%zx\r\n", size);
-                answer.payload += hex;
-                answer.payload.append(content, at, size);
-                answer.payload += "\r\n";
+                out += hex;
+                out.append(bytes, at, size);
+                out += "\r\n";
             }
-            answer.payload += "0\r\n\r\n";
+            out += "0\r\n\r\n";
             break;
         }
     }
@@ -390,7 +419,7 @@ BuiltAnswer Build(const Reply& reply, const Request& request) {
 
     for (const auto& line : lines) answer.head += SpellName(line, reply.nameCase) + "\r\n";
     answer.head += "\r\n";
-    if (request.method == "HEAD") answer.payload.clear();
+    if (request.method == "HEAD") answer.payload = Payload{};
     return answer;
 }
 
@@ -422,26 +451,36 @@ static After SendAnswer(os::SocketHandle socket, const Reply& reply, const Reque
     }
     if (!SendAll(socket, answer.head.data() + start, answer.head.size() - start, stopping)) return After::Close;
 
-    const std::string& payload = answer.payload;
-    size_t sent = 0;
+    const Payload& payload = answer.payload;
+    const int64_t total = payload.Size();
+    std::vector<char> made(payload.maker != nullptr ? kMadePiece : 0);
+    int64_t sent = 0;
     bool paused = false;
-    while (sent < payload.size()) {
-        if (reply.closeAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.closeAtBodyByte)) return cut;
-        if (!paused && reply.pauseAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.pauseAtBodyByte)) {
+    while (sent < total) {
+        if (reply.closeAtBodyByte >= 0 && sent >= reply.closeAtBodyByte) return cut;
+        if (!paused && reply.pauseAtBodyByte >= 0 && sent >= reply.pauseAtBodyByte) {
             paused = true;
             Pause(reply.pauseMs, stopping);
         }
-        size_t piece = payload.size() - sent;
-        if (reply.trickleBytes > 0) piece = std::min(piece, reply.trickleBytes);
+        int64_t piece = total - sent;
+        if (reply.trickleBytes > 0) piece = std::min<int64_t>(piece, static_cast<int64_t>(reply.trickleBytes));
+        if (payload.maker != nullptr) piece = std::min<int64_t>(piece, kMadePiece);
         // Stop exactly at the scripted pause and close points.
         for (int64_t mark : {reply.closeAtBodyByte, paused ? int64_t(-1) : reply.pauseAtBodyByte}) {
-            if (mark >= 0 && static_cast<size_t>(mark) > sent) piece = std::min(piece, static_cast<size_t>(mark) - sent);
+            if (mark >= 0 && mark > sent) piece = std::min(piece, mark - sent);
         }
-        if (!SendAll(socket, payload.data() + sent, piece, stopping)) return After::Close;
+        const char* data = nullptr;
+        if (payload.maker != nullptr) {
+            (*payload.maker)(payload.from + sent, made.data(), static_cast<size_t>(piece));
+            data = made.data();
+        } else {
+            data = payload.bytes.data() + sent;
+        }
+        if (!SendAll(socket, data, static_cast<size_t>(piece), stopping)) return After::Close;
         sent += piece;
-        if (reply.trickleBytes > 0 && sent < payload.size()) Pause(reply.trickleGapMs, stopping);
+        if (reply.trickleBytes > 0 && sent < total) Pause(reply.trickleGapMs, stopping);
     }
-    if (reply.closeAtBodyByte >= 0 && sent >= static_cast<size_t>(reply.closeAtBodyByte)) return cut;
+    if (reply.closeAtBodyByte >= 0 && sent >= reply.closeAtBodyByte) return cut;
     return answer.closeAfter ? After::Close : After::KeepOpen;
 }
 

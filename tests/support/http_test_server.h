@@ -34,6 +34,10 @@ enum class NameCase {
     Mixed,      // letters alternating in case: "cOnTeNt-LeNgTh"
 };
 
+// Bytes of a body too large to hold in memory, made for any offset: out
+// receives the `size` bytes that start at `offset`.
+using BodyMaker = std::function<void(int64_t offset, char* out, size_t size)>;
+
 // One scripted answer.  The defaults give "200 OK" with the body and its length.
 struct Reply {
     int status = 200;
@@ -41,6 +45,11 @@ struct Reply {
     std::vector<std::string> headers;    // extra header lines, without "\r\n"
     NameCase nameCase = NameCase::AsWritten;  // of every header line, built or extra
     std::string body;
+    // Set (with makeBody): the body is madeLength bytes made as they are
+    // sent instead of `body`; ranges, pauses and cuts work alike.  Framed by
+    // its length or by the close only.
+    int64_t madeLength = -1;
+    BodyMaker makeBody;
     Framing framing = Framing::ContentLength;
     size_t chunkSize = 1000;             // Chunked: bytes per chunk
 
@@ -85,6 +94,7 @@ struct Reply {
 
 // Ready-made answers for the common cases.
 Reply Body(std::string body);
+Reply MadeBody(int64_t length, BodyMaker maker);
 Reply Status(int status, std::string body = std::string());
 Reply Redirect(int status, std::string location, std::vector<std::string> moreHeaders = {});
 

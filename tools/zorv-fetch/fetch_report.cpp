@@ -65,7 +65,7 @@ std::string StatusLine(int32_t connection, const std::string& text, int32_t leve
     return line;
 }
 
-std::string EventLine(int32_t code, int32_t connection, int32_t value1, int32_t value2) {
+std::string EventLine(int32_t code, int32_t connection, int64_t value1, int64_t value2) {
     return "event " + EventName(code) + " #" + std::to_string(connection) + " value1=" + std::to_string(value1) +
            " value2=" + std::to_string(value2);
 }
@@ -96,7 +96,7 @@ std::string TaskRecord::OnStatus(int32_t connection, const std::string& text, in
     return StatusLine(connection, text, level);
 }
 
-std::string TaskRecord::OnEvent(int32_t code, int32_t connection, int32_t value1, int32_t value2) {
+std::string TaskRecord::OnEvent(int32_t code, int32_t connection, int64_t value1, int64_t value2) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         switch (code) {
@@ -173,7 +173,7 @@ Verdict TaskRecord::Conclude(int64_t elapsedMs) const {
                       " of " + std::to_string(length_) + " bytes" + note);
     }
     if (!finished_) return failed("the task did not finish" + error);
-    if (length_ <= 0) return failed("no file length" + error);
+    if (length_ < 0) return failed("no file length" + error);
     if (bytes_ != length_) {
         return failed("received " + std::to_string(bytes_) + " of " + std::to_string(length_) + " bytes" + error);
     }

@@ -19,7 +19,7 @@ std::string LevelName(int32_t level);  // "info", "sent", "received", "error", o
 // two spaces, CR LF turned into LF, trailing line ends dropped.
 std::string StatusLine(int32_t connection, const std::string& text, int32_t level);
 // "event NAME #CONNECTION value1=V1 value2=V2".
-std::string EventLine(int32_t code, int32_t connection, int32_t value1, int32_t value2);
+std::string EventLine(int32_t code, int32_t connection, int64_t value1, int64_t value2);
 
 // "BYTES / LENGTH bytes (PCT%), SPEED MB/s"; without a known length (<= 0)
 // "BYTES bytes, SPEED MB/s".  Speed is the average since the start.
@@ -48,7 +48,7 @@ class TaskRecord {
 public:
     // Both return the text to print.
     std::string OnStatus(int32_t connection, const std::string& text, int32_t level);
-    std::string OnEvent(int32_t code, int32_t connection, int32_t value1, int32_t value2);
+    std::string OnEvent(int32_t code, int32_t connection, int64_t value1, int64_t value2);
     // reason: why, when it is known better than by the URL.
     void MarkStartFailed(const std::string& reason = std::string());
     // Bytes already in the target before the task starts (a continued task).
@@ -61,8 +61,8 @@ public:
     int64_t Bytes() const;
     int64_t Length() const;
 
-    // Success only when the task finished, its length is known and above 0,
-    // and the bytes reported as received equal it.
+    // Success only when the task finished, its length is known (0 for an
+    // empty file), and the bytes reported as received equal it.
     Verdict Conclude(int64_t elapsedMs) const;
 
 private:
@@ -74,7 +74,7 @@ private:
     bool stopped_ = false;
     int64_t stoppedAfterMs_ = 0;
     std::string resumeNote_;
-    int64_t length_ = -1;        // from EV_FILE_LENGTH
+    int64_t length_ = -1;        // from EV_FILE_LENGTH; -1 until it came
     int64_t bytes_ = 0;          // sum of EV_BYTES_RECEIVED
     int64_t finishedValue_ = 0;  // value1 of EV_TASK_FINISHED
     int64_t existingSize_ = -1;  // from EV_TARGET_EXISTS

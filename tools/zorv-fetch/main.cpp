@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         printer.Line(record.OnStatus(connection, text, level));
         return 0;
     };
-    param.EventCallback = [&](int32_t code, int32_t connection, int32_t value1, int32_t value2, int32_t) {
+    param.EventCallback = [&](int32_t code, int32_t connection, int64_t value1, int64_t value2, int32_t) {
         // Printed before it is recorded: recording EV_TASK_FINISHED wakes the
         // main thread, whose verdict must be the last line.
         printer.Line(EventLine(code, connection, value1, value2));
