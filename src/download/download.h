@@ -63,8 +63,9 @@ private:
 };
 
 // Starts a task; false when one is already held, when the URL has no known
-// scheme or no host, when the scheme is not HTTP (the FTP, MMS and RTSP
-// transfers are not carried), or when the master thread cannot be created.
+// scheme or no host, when the scheme is neither HTTP nor HTTPS (the FTP, MMS
+// and RTSP transfers are not carried), or when the master thread cannot be
+// created.
 bool StartTask(Download& download, const TaskParam& param);
 
 // Continues the task recorded in resumeData (written by GetResumeData or

@@ -27,6 +27,7 @@
 #include "download/os_socket.h"
 #include "download/segments.h"
 #include "download/task_param.h"
+#include "download/tls.h"
 
 namespace zorv::download {
 
@@ -141,6 +142,9 @@ struct Connection {
     std::atomic<bool> reported{false};  // EV_CONNECTION_ENDED/FAILED sent
     std::mutex lock;               // guards the socket handle against a forced shutdown
     os::Socket socket;
+    // The TLS session over the socket for an https:// request; only the
+    // worker touches it, and it is closed before the socket is.
+    TlsSession tls;
     int32_t segment = -1;          // index in the segment table; guarded by the task lock
     std::atomic<int64_t> received{0};
     // Receive buffer, allocated when the transfer starts (never larger than
@@ -244,7 +248,7 @@ int64_t PositionOf(DownloadTask& task, const Connection& connection);
 // connection owns it by now; a finished segment is never taken again.
 void ReleaseSegment(DownloadTask& task, const Connection& connection);
 
-// The worker of one HTTP connection.
+// The worker of one HTTP or HTTPS connection.
 void RunHttpConnection(std::shared_ptr<DownloadTask> task, std::shared_ptr<Connection> connection);
 
 // Identifiers handed to the callbacks.
