@@ -61,8 +61,14 @@ TEST_P(EngineTlsConnections, FetchTheIdenticalFile) {
     EXPECT_TRUE(IsTheServedFile(ReadWhole(folder.File("file.bin"))));
     EXPECT_EQ(recorder.Count(EV_CONNECTION_STARTED), connections);
     EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0);
-    EXPECT_EQ(SecureSessions(recorder), connections);
-    EXPECT_EQ(CountTexts(recorder, LEVEL_SENT, "\r\nRange: bytes="), connections - 1);
+    EXPECT_TRUE(recorder.Texts(LEVEL_ERROR).empty());
+    // Each request in a session of its own; all but the first ask for a
+    // range (a connection done with its segment may take one more, which
+    // a connection that started late would have had).
+    const int requests = CountTexts(recorder, LEVEL_SENT, "GET /file.bin HTTP/1.1\r\n");
+    EXPECT_GE(requests, connections);
+    EXPECT_EQ(SecureSessions(recorder), requests);
+    EXPECT_EQ(CountTexts(recorder, LEVEL_SENT, "\r\nRange: bytes="), requests - 1);
     EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, TheTlsServers().fileSize);
 }
 INSTANTIATE_TEST_SUITE_P(OneAndFour, EngineTlsConnections, ::testing::Values(1, 4));
@@ -102,9 +108,11 @@ TEST_P(StoppedOverTls, ContinuesToTheIdenticalFile) {
     ASSERT_TRUE(StartTaskFromResume(download, param, resume));
     ASSERT_TRUE(second.WaitFinished());
     EXPECT_TRUE(IsTheServedFile(ReadWhole(target)));
-    const int continued = UnfinishedCount(record->table);
+    // Every request of the continued task is a range request in a session
+    // of its own, one at least for each unfinished segment.
+    const int continued = CountTexts(second, LEVEL_SENT, "\r\nRange: bytes=");
+    EXPECT_GE(continued, UnfinishedCount(record->table));
     EXPECT_EQ(SecureSessions(second), continued);
-    EXPECT_EQ(CountTexts(second, LEVEL_SENT, "\r\nRange: bytes="), continued);
     if (proxied) {
         ASSERT_EQ(proxy.ProxyRequests().size(), tunnelsBefore + static_cast<size_t>(continued));
         for (const std::string& request : proxy.ProxyRequests())
