@@ -121,6 +121,7 @@ private:
     void AllocateBuffer();
     bool FlushDue(int buffered) const;
     bool ContinueInStream(int64_t& position);
+    int32_t NextInStreamLocked(int64_t position) const;
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
     bool FlushAtEnd(int64_t& position, int& buffered);
@@ -535,21 +536,37 @@ void HttpConnection::StartBody(bool whole, int64_t position) {
     streamAt_ = whole ? 0 : position;
     if (!whole) return;
     std::lock_guard<std::mutex> guard(task_.taskLock);
-    if (task_.wholeReader == 0) task_.wholeReader = c_.id;
+    if (task_.wholeReader != 0) return;
+    task_.wholeReader = c_.id;
+    task_.wholeReaderAt = 0;
 }
 
 // A range request answered with the whole file: the server ignores ranges.
-// One connection reading a whole body is enough; any other gives its
-// segment back to it and ends.
+// One connection reading a whole body is enough: another whose segment the
+// reader has yet to reach gives it back and ends, handing it over under the
+// same lock as the reader takes segments, so the reader finds it free.  A
+// segment the reader has passed already is read by its own connection,
+// from a whole body of its own.
 int HttpConnection::TakeWholeBody() {
-    bool reader;
+    bool giveWay = false;
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
         task_.rangesIgnored = true;
-        if (task_.wholeReader == 0) task_.wholeReader = c_.id;
-        reader = task_.wholeReader == c_.id;
+        Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
+        const int64_t position = segment.start + segment.done;
+        if (task_.wholeReader == 0) {
+            task_.wholeReader = c_.id;
+            task_.wholeReaderAt = position;
+        } else if (task_.wholeReaderAt <= position) {
+            if (segment.connection == c_.id) {
+                segment.taken = 0;
+                segment.owner = 0;
+                segment.connection = 0;
+            }
+            giveWay = true;
+        }
     }
-    if (!reader) {
+    if (giveWay) {
         Status(LEVEL_INFO, kGivingWay);
         return kGiveWay;
     }
@@ -841,12 +858,33 @@ ReceiveResult HttpConnection::SkipPass(int64_t position) {
 // on with the same answer into the next segment its body reaches that is
 // neither finished nor owned (finished and owned ones are passed over).
 // False when it reads no whole body, ranges are served, bytes beyond the
-// segment were dropped, or its body reaches no such segment.
+// segment were dropped, or its body reaches no such segment; the reader
+// then stops being the reader in the same lock, so a connection answered
+// after that reads its segment itself instead of giving it to a reader
+// that will not come.
 bool HttpConnection::ContinueInStream(int64_t& position) {
-    if (!wholeBody_ || streamAt_ != position) return false;
+    if (!wholeBody_) return false;
     ReleaseSegment(task_, c_);
     std::lock_guard<std::mutex> guard(task_.taskLock);
-    if (!task_.rangesIgnored) return false;
+    const bool reader = task_.wholeReader == c_.id;
+    int32_t index = streamAt_ == position && task_.rangesIgnored ? NextInStreamLocked(position) : -1;
+    if (index < 0) {
+        if (reader) task_.wholeReader = 0;
+        return false;
+    }
+    Segment& segment = task_.table.segments[static_cast<size_t>(index)];
+    segment.taken = 1;
+    segment.owner = c_.id;
+    segment.connection = c_.id;
+    c_.segment = index;
+    position = segment.start + segment.done;
+    if (reader) task_.wholeReaderAt = position;
+    return true;
+}
+
+// The first segment from the position on that is neither finished nor
+// owned; -1 for none.
+int32_t HttpConnection::NextInStreamLocked(int64_t position) const {
     const SegmentTable& table = task_.table;
     for (int64_t at = position; at < table.totalLength;) {
         int32_t index = -1;
@@ -854,19 +892,12 @@ bool HttpConnection::ContinueInStream(int64_t& position) {
             const Segment& segment = table.segments[static_cast<size_t>(i)];
             if (segment.start <= at && at < segment.start + segment.length) index = i;
         }
-        if (index < 0) return false;
-        Segment& segment = task_.table.segments[static_cast<size_t>(index)];
-        if (!segment.taken && !segment.Finished() && segment.start + segment.done >= at) {
-            segment.taken = 1;
-            segment.owner = c_.id;
-            segment.connection = c_.id;
-            c_.segment = index;
-            position = segment.start + segment.done;
-            return true;
-        }
+        if (index < 0) return -1;
+        const Segment& segment = table.segments[static_cast<size_t>(index)];
+        if (!segment.taken && !segment.Finished() && segment.start + segment.done >= at) return index;
         at = segment.start + segment.length;
     }
-    return false;
+    return -1;
 }
 
 bool HttpConnection::WaitBeforeRetry(int& attempts) {

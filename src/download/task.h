@@ -194,6 +194,9 @@ public:
     // fills every segment its body passes that no other connection owns.
     bool rangesIgnored = false;
     int32_t wholeReader = 0;   // the connection reading a whole body from byte 0; 0 for none
+    // Where the whole reader's segment begins: it fills the free segments it
+    // reaches from there on, never one before.
+    int64_t wholeReaderAt = 0;
 
     // Connection-list lock: the list and its counts.
     std::mutex listLock;
