@@ -13,6 +13,13 @@
 # counted.  Goals: -c 1 at least 1.15 x curl, -c 4 at least 1.6 x curl, CPU
 # per 100 MB at most curl's; zorv-fetch.exe under Wine at least 0.4 x curl.
 #
+# The same file over HTTPS from the same nginx (TLS 1.2 and 1.3, a
+# certificate of a CA made for the run by scripts/tls-test-certs, which both
+# clients trust: zorv-fetch through SSL_CERT_FILE, curl through --cacert,
+# the Wine row through the bench prefix's machine roots), in the same
+# rounds: `zorv-fetch -c 1` and `-c 4` against `curl -o`; goal: -c 1 at
+# least 0.9 x curl over TLS.
+#
 # The Wine row uses build/win32 (build/win64 where the kernel runs no 32-bit
 # programs), built here when missing, in a prefix of its own under
 # build/bench-fetch/; ZORV_FETCH_BENCH_WINE=0 leaves it out.
@@ -35,8 +42,10 @@ fi
 work=$(mktemp -d "$shm/zorv-fetch-bench.XXXXXX") || exit 1
 nginx_dir="$work/nginx"
 wine_fetch=
+wine_trust=
 cleanup() {
   "$root/scripts/nginx-loopback" stop "$nginx_dir" 2>/dev/null
+  [ -n "$wine_trust" ] && "$zorv_wine" "$wine_trust" remove "Z:${certs//\//\\}\\ca.der" >/dev/null 2>&1
   [ -n "$wine_fetch" ] && (zorv_server_down)
   rm -rf "$work"
 }
@@ -45,8 +54,11 @@ trap 'exit 130' INT TERM
 mkdir -p "$work/doc"
 head -c "$((megabytes * 1048576))" /dev/urandom >"$work/doc/big.bin"
 size=$(stat -c %s "$work/doc/big.bin")
-port=$("$root/scripts/nginx-loopback" start "$nginx_dir" "$work/doc") || exit 1
+certs="$work/certs"
+"$root/scripts/tls-test-certs" "$certs" >/dev/null || { echo "bench/fetch.sh: no test certificates" >&2; exit 1; }
+port=$("$root/scripts/nginx-loopback" start "$nginx_dir" "$work/doc" "$certs/nginx-tls.conf") || exit 1
 url="http://127.0.0.1:$port/big.bin"
+tls_url="https://localhost:$(awk '$1 == "good" { print $2 }' "$nginx_dir/ports")/big.bin"
 out="$work/out.bin"
 
 # One fetch: appends "wall user sys" to $work/NAME.times, or the failure to
@@ -75,24 +87,43 @@ if [ "${ZORV_FETCH_BENCH_WINE:-1}" != 0 ] && command -v wine >/dev/null; then
   preset=win32
   /usr/lib/wine/wine --version >/dev/null 2>&1 || preset=win64
   wine_fetch="$root/build/$preset/zorv-fetch.exe"
-  if ! { cmake --preset "$preset" && cmake --build --preset "$preset" --target zorv-fetch; } >"$work/wine-build.log" 2>&1; then
+  if ! { cmake --preset "$preset" && cmake --build --preset "$preset" --target zorv-fetch trust-test-root; } \
+      >"$work/wine-build.log" 2>&1; then
     echo "bench/fetch.sh: the $preset build of zorv-fetch failed; no Wine row" >&2
     wine_fetch=
   else
     . "$root/scripts/wine-env" "$root/build/bench-fetch/wineprefix-$preset" "$preset"
     zorv_prefix_ready
     zorv_server_up
+    # The run's CA among the prefix's machine roots, for the HTTPS row.
+    wine_trust=$(find "$root/build/$preset" -name trust-test-root.exe -print -quit)
+    if [ -z "$wine_trust" ] || ! "$zorv_wine" "$wine_trust" add "Z:${certs//\//\\}\\ca.der" >/dev/null 2>&1; then
+      echo "bench/fetch.sh: the test CA could not be trusted under Wine; no Wine HTTPS row" >&2
+      wine_trust=
+    fi
   fi
 fi
 # zorv-fetch.exe with the target as a Windows path (Z: is the root).
 wine_measure() {
   "$zorv_wine" "$wine_fetch" -q -c 1 "$url" "Z:${1//\//\\}"
 }
+wine_tls_measure() {
+  "$zorv_wine" "$wine_fetch" -q -c 1 "$tls_url" "Z:${1//\//\\}"
+}
+# Over TLS: the run's CA trusted, by curl and by OpenSSL in zorv-fetch.
+curl_tls() { curl -s --fail --cacert "$certs/ca.crt" "$tls_url" -o "$1"; }
+zorv_tls() { SSL_CERT_FILE="$certs/ca.crt" "$fetch" -q -c "$1" "$tls_url" "$2"; }
+zorv_tls_c1() { zorv_tls 1 "$1"; }
+zorv_tls_c4() { zorv_tls 4 "$1"; }
 
 # A first fetch of each kind warms the page cache and nginx; not counted.
 curl -s --fail "$url" -o "$out" >/dev/null 2>&1
 "$fetch" -q -c 4 "$url" "$work/warm.bin" >/dev/null 2>&1
 [ -n "$wine_fetch" ] && { rm -f "$work/warm.bin"; wine_measure "$work/warm.bin" >/dev/null 2>&1; }
+rm -f "$out" "$work/warm.bin"
+curl_tls "$out" >/dev/null 2>&1
+zorv_tls_c4 "$work/warm.bin" >/dev/null 2>&1
+[ -n "$wine_trust" ] && { rm -f "$work/warm.bin"; wine_tls_measure "$work/warm.bin" >/dev/null 2>&1; }
 rm -f "$out" "$work/warm.bin"
 
 for _ in $(seq "$rounds"); do
@@ -100,6 +131,10 @@ for _ in $(seq "$rounds"); do
   measure zorv-c1 "$fetch" -q -c 1 "$url"
   measure zorv-c4 "$fetch" -q -c 4 "$url"
   [ -n "$wine_fetch" ] && measure wine-c1 wine_measure
+  measure curl-tls curl_tls
+  measure zorv-tls-c1 zorv_tls_c1
+  measure zorv-tls-c4 zorv_tls_c4
+  [ -n "$wine_trust" ] && measure wine-tls-c1 wine_tls_measure
 done
 
 python3 - "$work" "$size" "$rounds" <<'PY'
@@ -109,7 +144,7 @@ mb = size / 1048576
 print(f"file: {size} bytes ({mb:.0f} MB, MB = 2^20 bytes) from nginx on 127.0.0.1, tmpfs to tmpfs,"
       f" {rounds} alternating rounds, medians of the good runs")
 median = {}
-for name in ("curl", "zorv-c1", "zorv-c4", "wine-c1"):
+for name in ("curl", "zorv-c1", "zorv-c4", "wine-c1", "curl-tls", "zorv-tls-c1", "zorv-tls-c4", "wine-tls-c1"):
     path = os.path.join(work, name + ".times")
     runs = []
     if os.path.exists(path):
@@ -119,18 +154,22 @@ for name in ("curl", "zorv-c1", "zorv-c4", "wine-c1"):
         wall = statistics.median(r[0] for r in runs)
         cpu = statistics.median(r[1] + r[2] for r in runs)
         median[name] = wall
-        print(f"{name:8} {wall:7.3f} s  {mb / wall:8.1f} MB/s  CPU {cpu / mb * 100:6.3f} s/100 MB"
+        print(f"{name:11} {wall:7.3f} s  {mb / wall:8.1f} MB/s  CPU {cpu / mb * 100:6.3f} s/100 MB"
               f"  ({len(runs)} runs)")
-    elif name != "wine-c1" or os.path.exists(failed):
-        print(f"{name:8} no good run")
+    elif not name.startswith("wine-") or os.path.exists(failed):
+        print(f"{name:11} no good run")
     if os.path.exists(failed):
         for line in open(failed):
-            print(f"{name:8} FAILED: {line.strip()}")
-goals = {"zorv-c1": 1.15, "zorv-c4": 1.6, "wine-c1": 0.4}
-for name, goal in goals.items():
-    if name in median and "curl" in median:
-        print(f"ratio {name} / curl throughput: {median['curl'] / median[name]:5.2f} (goal >= {goal})")
-    else:
-        print(f"ratio {name} / curl throughput:   n/a")
-print("wine-c1: the Windows build's zorv-fetch.exe -c 1 under Wine")
+            print(f"{name:11} FAILED: {line.strip()}")
+# name: (peer, goal); None: measured, no goal.
+goals = {"zorv-c1": ("curl", 1.15), "zorv-c4": ("curl", 1.6), "wine-c1": ("curl", 0.4),
+         "zorv-tls-c1": ("curl-tls", 0.9), "zorv-tls-c4": ("curl-tls", None), "wine-tls-c1": ("curl-tls", None)}
+for name, (peer, goal) in goals.items():
+    label = f"ratio {name} / {peer} throughput:"
+    if name in median and peer in median:
+        print(f"{label:37} {median[peer] / median[name]:5.2f}" + (f" (goal >= {goal})" if goal else ""))
+    elif not name.startswith("wine-"):
+        print(f"{label:37}   n/a")
+print("wine-c1, wine-tls-c1: the Windows build's zorv-fetch.exe -c 1 under Wine (HTTP, HTTPS)")
+print("*-tls*: https:// from the same nginx, TLS as the client and nginx agree (curl and zorv-fetch: OpenSSL)")
 PY

@@ -1,6 +1,8 @@
-// One HTTP connection of a task on its worker thread: finding the server,
-// the first request (with redirects) or a range request, the target file,
-// and the receive passes that fill its segment; reconnects after errors.
+// One HTTP or HTTPS connection of a task on its worker thread: finding the
+// server, the tunnel through a proxy and the TLS session of an https://
+// request, the first request (with redirects) or a range request, the
+// target file, and the receive passes that fill its segment; reconnects
+// after errors.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -93,6 +95,13 @@ private:
     void CloseSocket();
     int FindAddress(std::string& dotted, uint16_t& port);
     int Connect(const std::string& dotted, uint16_t port, const char* connecting, const char* connected);
+    int Reach(const std::string& dotted, uint16_t port, const char* connecting, const char* connected);
+    int OpenTunnel(const RequestData& data);
+    int StartTls(const std::string& host);
+    RequestData CurrentRequest();
+    int Send(const std::string& text);
+    ReceiveResult Receive(char* target, int most, int perCall, ProgressSink* progress, bool returnOnData,
+                          int timeoutMs = -1);
     int SendAndReadHead(const std::string& extra);
     int ReadHead(std::string& head);
     void TakeServerName();
@@ -112,6 +121,7 @@ private:
     void AllocateBuffer();
     bool FlushDue(int buffered) const;
     bool ContinueInStream(int64_t& position);
+    int32_t NextInStreamLocked(int64_t position) const;
     Outcome NextSegment();
     bool Flush(int64_t& position, int& buffered);
     bool FlushAtEnd(int64_t& position, int& buffered);
@@ -175,6 +185,7 @@ bool HttpConnection::Serve() {
 }
 
 bool HttpConnection::NewSocket() {
+    c_.tls.Close();
     os::Socket socket = os::NewTcpSocket();
     if (!socket.Valid()) return false;
     std::lock_guard<std::mutex> guard(c_.lock);
@@ -182,7 +193,10 @@ bool HttpConnection::NewSocket() {
     return true;
 }
 
+// The TLS session ends first: its close_notify needs the socket, and a
+// socket number closed before it may already belong to another connection.
 void HttpConnection::CloseSocket() {
+    c_.tls.Close();
     {
         std::lock_guard<std::mutex> guard(c_.lock);
         c_.socket.Close();
@@ -262,10 +276,100 @@ int HttpConnection::Connect(const std::string& dotted, uint16_t port, const char
     return 0;
 }
 
+// Connects to the server or the proxy; for an https:// request then the
+// tunnel through the proxy and the TLS session with the host.  1 ready for
+// the request, 0 the connection fails (a refusal: never retried), -1 try
+// again.
+int HttpConnection::Reach(const std::string& dotted, uint16_t port, const char* connecting, const char* connected) {
+    if (Connect(dotted, port, connecting, connected) < 0) return -1;
+    RequestData data = CurrentRequest();
+    if (!data.secure) return 1;
+    if (!data.proxy.empty()) {
+        int tunnel = OpenTunnel(data);
+        if (tunnel != 1) return tunnel;
+    }
+    return StartTls(HostNameOf(data.host));
+}
+
+// Asks the proxy for a tunnel to the host.  Anything but 200 is the proxy's
+// refusal (it asks for credentials, or will not or cannot reach the host),
+// and bytes after its answer would be no server's: the TLS session has not
+// begun.
+int HttpConnection::OpenTunnel(const RequestData& data) {
+    std::optional<std::string> request = BuildConnectRequest(data);
+    if (!request) {
+        Status(LEVEL_ERROR, kRequestTooLong);
+        return 0;
+    }
+    HostPort target = TunnelTarget(data);
+    Status(LEVEL_INFO, FormatText("正在通过代理服务器连接 [%s:%d]", target.host.c_str(), target.port));
+    Status(LEVEL_SENT, *request);
+    if (Send(*request) < 0) {
+        Status(LEVEL_ERROR, "发送请求失败");
+        return -1;
+    }
+    std::string head;
+    int result = ReadHead(head);
+    if (result != 1) return result;
+    Status(LEVEL_RECEIVED, head);
+    const int status = ParseHead(head).status;
+    const bool surplus = headBytes_ > 0;
+    headBytes_ = 0;
+    if (status != 200) {
+        Status(LEVEL_ERROR, FormatText("代理服务器拒绝连接 [%s:%d], 返回号[%d]", target.host.c_str(), target.port, status));
+        return 0;
+    }
+    if (surplus) {
+        Status(LEVEL_ERROR, "代理服务器的应答之后有多余的数据");
+        return 0;
+    }
+    return 1;
+}
+
+// The TLS session with the host, its certificate checked.  A refusal (the
+// certificate, the protocol version, a failed handshake) ends the
+// connection with its reason; a network error is tried again.
+int HttpConnection::StartTls(const std::string& host) {
+    Status(LEVEL_INFO, FormatText("正在与 [%s] 建立安全连接", host.c_str()));
+    TlsOutcome outcome = c_.tls.Connect(c_.socket.Get(), host, task_.config.receiveTimeoutMs, task_.Signals(c_));
+    switch (TlsFailureOf(outcome.code)) {
+        case TlsFailure::kNone:
+            Status(LEVEL_INFO, FormatText("安全连接已建立 (%s)", c_.tls.Protocol().c_str()));
+            return 1;
+        case TlsFailure::kStopped: return -1;
+        case TlsFailure::kNetwork:
+            Status(LEVEL_ERROR, TlsStatusText(outcome, host));
+            return -1;
+        case TlsFailure::kRefused: break;
+    }
+    Status(LEVEL_ERROR, TlsStatusText(outcome, host));
+    if (!outcome.detail.empty()) Status(LEVEL_INFO, outcome.detail);
+    return 0;
+}
+
+RequestData HttpConnection::CurrentRequest() {
+    std::lock_guard<std::mutex> guard(task_.taskLock);
+    return task_.request;
+}
+
+// The request goes through the TLS session when one is open, else straight
+// to the socket; the two have the same results.
+int HttpConnection::Send(const std::string& text) {
+    const int timeoutMs = task_.config.sendTimeoutMs;
+    return c_.tls.Open() ? c_.tls.SendText(text, timeoutMs) : SendText(c_.socket.Get(), text, timeoutMs);
+}
+
+ReceiveResult HttpConnection::Receive(char* target, int most, int perCall, ProgressSink* progress, bool returnOnData,
+                                      int timeoutMs) {
+    if (timeoutMs < 0) timeoutMs = task_.config.receiveTimeoutMs;
+    StopSignals stop = task_.Signals(c_);
+    if (c_.tls.Open()) return c_.tls.Receive(target, most, perCall, timeoutMs, stop, progress, returnOnData);
+    return ReceiveBytes(c_.socket.Get(), target, most, perCall, timeoutMs, stop, progress, returnOnData);
+}
+
 int HttpConnection::ReadHead(std::string& head) {
     std::array<char, kHeadLimit> buffer;
     size_t got = 0;
-    StopSignals stop = task_.Signals(c_);
     // The whole head must come within the receive time-out, not only each of
     // its pieces: a server that sends a byte now and then would otherwise
     // hold the connection for as long as the head limit lets it.
@@ -287,24 +391,19 @@ int HttpConnection::ReadHead(std::string& head) {
             return -1;
         }
         int space = static_cast<int>(kHeadLimit - got);
-        ReceiveResult received = ReceiveBytes(c_.socket.Get(), buffer.data() + got, space, space,
-                                              static_cast<int>(left.count()), stop, nullptr, true);
+        ReceiveResult received =
+            Receive(buffer.data() + got, space, space, nullptr, true, static_cast<int>(left.count()));
         got += static_cast<size_t>(received.bytes);
         if (received.code < 0 && FindHead(buffer.data(), got)) continue;  // the head came before the error
         if (received.code < 0 || received.bytes == 0) {
-            Status(LEVEL_ERROR, ErrorText(received.code));
+            Status(LEVEL_ERROR, TlsErrorText(received.code));
             return -1;
         }
     }
 }
 
 int HttpConnection::SendAndReadHead(const std::string& extra) {
-    RequestData data;
-    {
-        std::lock_guard<std::mutex> guard(task_.taskLock);
-        data = task_.request;
-    }
-    std::optional<std::string> request = BuildRequest(data, extra);
+    std::optional<std::string> request = BuildRequest(CurrentRequest(), extra);
     if (!request) {
         Status(LEVEL_ERROR, kRequestTooLong);
         return 0;
@@ -312,7 +411,7 @@ int HttpConnection::SendAndReadHead(const std::string& extra) {
     Status(LEVEL_SENT, *request);
     // A send that timed out counts as not sent: reading an answer to it would
     // only end in the receive time-out.
-    if (SendText(c_.socket.Get(), *request, task_.config.sendTimeoutMs) < 0) {
+    if (Send(*request) < 0) {
         Status(LEVEL_ERROR, "发送请求失败");
         return -1;
     }
@@ -346,8 +445,8 @@ int HttpConnection::FirstRequest() {
             std::lock_guard<std::mutex> guard(task_.taskLock);
             proxy = !task_.request.proxy.empty();
         }
-        if (Connect(dotted, port, proxy ? "正在连接代理服务器 [%s:%d]" : "正在连接 [%s:%d]", "连接 [%s:%d]成功") < 0)
-            return -1;
+        int reached = Reach(dotted, port, proxy ? "正在连接代理服务器 [%s:%d]" : "正在连接 [%s:%d]", "连接 [%s:%d]成功");
+        if (reached != 1) return reached;
         std::string extra;
         {
             std::lock_guard<std::mutex> guard(task_.taskLock);
@@ -396,7 +495,8 @@ int HttpConnection::RangeRequest() {
         dotted = task_.dotted;
         port = task_.connectPort;
     }
-    if (Connect(dotted, port, "正在连接 [%s:%d]", "连接[%s:%d]成功") < 0) return -1;
+    int reached = Reach(dotted, port, "正在连接 [%s:%d]", "连接[%s:%d]成功");
+    if (reached != 1) return reached;
     int64_t position = PositionOf(task_, c_);
     int result = SendAndReadHead(RangeLine(position));
     if (result != 1) return result;
@@ -436,21 +536,37 @@ void HttpConnection::StartBody(bool whole, int64_t position) {
     streamAt_ = whole ? 0 : position;
     if (!whole) return;
     std::lock_guard<std::mutex> guard(task_.taskLock);
-    if (task_.wholeReader == 0) task_.wholeReader = c_.id;
+    if (task_.wholeReader != 0) return;
+    task_.wholeReader = c_.id;
+    task_.wholeReaderAt = 0;
 }
 
 // A range request answered with the whole file: the server ignores ranges.
-// One connection reading a whole body is enough; any other gives its
-// segment back to it and ends.
+// One connection reading a whole body is enough: another whose segment the
+// reader has yet to reach gives it back and ends, handing it over under the
+// same lock as the reader takes segments, so the reader finds it free.  A
+// segment the reader has passed already is read by its own connection,
+// from a whole body of its own.
 int HttpConnection::TakeWholeBody() {
-    bool reader;
+    bool giveWay = false;
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
         task_.rangesIgnored = true;
-        if (task_.wholeReader == 0) task_.wholeReader = c_.id;
-        reader = task_.wholeReader == c_.id;
+        Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
+        const int64_t position = segment.start + segment.done;
+        if (task_.wholeReader == 0) {
+            task_.wholeReader = c_.id;
+            task_.wholeReaderAt = position;
+        } else if (task_.wholeReaderAt <= position) {
+            if (segment.connection == c_.id) {
+                segment.taken = 0;
+                segment.owner = 0;
+                segment.connection = 0;
+            }
+            giveWay = true;
+        }
     }
-    if (!reader) {
+    if (giveWay) {
         Status(LEVEL_INFO, kGivingWay);
         return kGiveWay;
     }
@@ -700,7 +816,7 @@ Outcome HttpConnection::FillSegment(int64_t& position, int& buffered) {
         // A close before the segment's end is not its end: the bytes are
         // kept and the rest is asked for again.  Unclassified errors go the
         // same way instead of polling a broken socket for ever.
-        Status(LEVEL_ERROR, ErrorText(received.code));
+        Status(LEVEL_ERROR, TlsErrorText(received.code));
         return FlushAtEnd(position, buffered) ? Outcome::kRetry : Outcome::kFailed;
     }
 }
@@ -721,8 +837,7 @@ ReceiveResult HttpConnection::ReceivePass(int64_t position, int& buffered, int64
         pass = perCall = static_cast<int>(std::min<int64_t>(c_.bufferSize - buffered, room));
     }
     Progress progress(task_, c_);
-    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.get() + buffered, pass, perCall,
-                                          task_.config.receiveTimeoutMs, task_.Signals(c_), &progress, !limited);
+    ReceiveResult received = Receive(c_.buffer.get() + buffered, pass, perCall, &progress, !limited);
     buffered += received.bytes;
     streamAt_ += received.bytes;
     return received;
@@ -734,8 +849,7 @@ ReceiveResult HttpConnection::SkipPass(int64_t position) {
     const bool limited = task_.config.speedLimit > 0;
     int unit = limited ? std::max(1, task_.speedShare.load()) : c_.bufferSize;
     int pass = static_cast<int>(std::min<int64_t>({unit, limited ? BUFFER_SIZE : c_.bufferSize, position - streamAt_}));
-    ReceiveResult received = ReceiveBytes(c_.socket.Get(), c_.buffer.get(), pass, pass,
-                                          task_.config.receiveTimeoutMs, task_.Signals(c_), nullptr, !limited);
+    ReceiveResult received = Receive(c_.buffer.get(), pass, pass, nullptr, !limited);
     streamAt_ += received.bytes;
     return received;
 }
@@ -744,12 +858,33 @@ ReceiveResult HttpConnection::SkipPass(int64_t position) {
 // on with the same answer into the next segment its body reaches that is
 // neither finished nor owned (finished and owned ones are passed over).
 // False when it reads no whole body, ranges are served, bytes beyond the
-// segment were dropped, or its body reaches no such segment.
+// segment were dropped, or its body reaches no such segment; the reader
+// then stops being the reader in the same lock, so a connection answered
+// after that reads its segment itself instead of giving it to a reader
+// that will not come.
 bool HttpConnection::ContinueInStream(int64_t& position) {
-    if (!wholeBody_ || streamAt_ != position) return false;
+    if (!wholeBody_) return false;
     ReleaseSegment(task_, c_);
     std::lock_guard<std::mutex> guard(task_.taskLock);
-    if (!task_.rangesIgnored) return false;
+    const bool reader = task_.wholeReader == c_.id;
+    int32_t index = streamAt_ == position && task_.rangesIgnored ? NextInStreamLocked(position) : -1;
+    if (index < 0) {
+        if (reader) task_.wholeReader = 0;
+        return false;
+    }
+    Segment& segment = task_.table.segments[static_cast<size_t>(index)];
+    segment.taken = 1;
+    segment.owner = c_.id;
+    segment.connection = c_.id;
+    c_.segment = index;
+    position = segment.start + segment.done;
+    if (reader) task_.wholeReaderAt = position;
+    return true;
+}
+
+// The first segment from the position on that is neither finished nor
+// owned; -1 for none.
+int32_t HttpConnection::NextInStreamLocked(int64_t position) const {
     const SegmentTable& table = task_.table;
     for (int64_t at = position; at < table.totalLength;) {
         int32_t index = -1;
@@ -757,19 +892,12 @@ bool HttpConnection::ContinueInStream(int64_t& position) {
             const Segment& segment = table.segments[static_cast<size_t>(i)];
             if (segment.start <= at && at < segment.start + segment.length) index = i;
         }
-        if (index < 0) return false;
-        Segment& segment = task_.table.segments[static_cast<size_t>(index)];
-        if (!segment.taken && !segment.Finished() && segment.start + segment.done >= at) {
-            segment.taken = 1;
-            segment.owner = c_.id;
-            segment.connection = c_.id;
-            c_.segment = index;
-            position = segment.start + segment.done;
-            return true;
-        }
+        if (index < 0) return -1;
+        const Segment& segment = table.segments[static_cast<size_t>(index)];
+        if (!segment.taken && !segment.Finished() && segment.start + segment.done >= at) return index;
         at = segment.start + segment.length;
     }
-    return false;
+    return -1;
 }
 
 bool HttpConnection::WaitBeforeRetry(int& attempts) {

@@ -105,8 +105,8 @@ bool StartTask(Download& object, const TaskParam& param) {
 
     std::string url = download::WithoutFragment(download::StripLineBreaks(param.Url));
     download::SplitUrlResult split = download::SplitUrl(url);
-    // Only the HTTP transfer is carried.
-    if (split.protocol != download::kHttp || split.host.empty()) return false;
+    // Only the HTTP and HTTPS transfers are carried.
+    if ((split.protocol != download::kHttp && split.protocol != download::kHttps) || split.host.empty()) return false;
 
     auto task = std::make_shared<DownloadTask>();
     task->id = download::NextTaskId();
@@ -162,6 +162,10 @@ bool StartResumedLocked(Download& object, const TaskParam& param, const std::str
     task->request.userAgent = record->userAgent;
     task->request.extra = record->extraHeader;
     task->request.port = static_cast<uint16_t>(record->port);
+    // An HTTPS task continues over TLS; through a proxy, recorded by its
+    // address, each connection opens its tunnel again.
+    task->request.secure = record->protocol == download::kHttps;
+    if (record->tunnel) task->request.proxy = record->dotted + ":" + std::to_string(record->port);
     task->dotted = record->dotted;
     task->connectPort = static_cast<uint16_t>(record->port);
     task->targetPath = path;

@@ -63,15 +63,17 @@ private:
 };
 
 // Starts a task; false when one is already held, when the URL has no known
-// scheme or no host, when the scheme is not HTTP (the FTP, MMS and RTSP
-// transfers are not carried), or when the master thread cannot be created.
+// scheme or no host, when the scheme is neither HTTP nor HTTPS (the FTP, MMS
+// and RTSP transfers are not carried), or when the master thread cannot be
+// created.
 bool StartTask(Download& download, const TaskParam& param);
 
 // Continues the task recorded in resumeData (written by GetResumeData or
 // StopTaskKeepResume) into param.TargetPath, which must exist with exactly
 // the recorded total length.  The request data (host, path, Referer, Cookie
-// line, address and port) come from resumeData; param gives the callbacks,
-// limits, time-outs and the target path (its URL and proxy are not used).
+// line, address and port, the scheme and a proxy's tunnel) come from
+// resumeData; param gives the callbacks, limits, time-outs and the target
+// path (its URL and proxy are not used).
 // Every unfinished segment gets a connection that asks for the rest of it
 // with a range request; the bytes already done count as received.  False
 // when a task is held, the data is refused, or the file cannot be opened at

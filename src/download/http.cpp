@@ -121,6 +121,12 @@ std::string PathPartOf(const std::string& path) {
     return slash == std::string::npos ? std::string("/") : path.substr(slash);
 }
 
+const char* SchemeOf(const RequestData& data) { return data.secure ? "https://" : "http://"; }
+
+// Only a plain HTTP request through a proxy names the whole URL; a secure
+// one goes to the server itself, inside the tunnel.
+bool ProxyForm(const RequestData& data) { return !data.proxy.empty() && !data.secure; }
+
 }  // namespace
 
 bool IsRedirectStatus(int status) {
@@ -144,7 +150,8 @@ RequestData InitialRequestData(const std::string& url, const SplitUrlResult& spl
     RequestData data;
     data.proxy = proxy;
     data.host = split.host;
-    data.path = proxy.empty() ? split.path : url;
+    data.secure = split.protocol == kHttps;
+    data.path = ProxyForm(data) ? url : split.path;
     data.referer = referer.empty() ? DefaultReferer(url) : referer;
     data.port = split.port;
     return data;
@@ -165,7 +172,7 @@ std::optional<std::string> BuildRequest(const RequestData& data, const std::stri
     const std::string& agent = data.userAgent ? *data.userAgent : std::string(kUserAgent);
     std::string request = "GET " + path + " HTTP/1.1\r\n";
     request += "Host: " + data.host + "\r\n";
-    if (data.proxy.empty()) {
+    if (!ProxyForm(data)) {
         request += "Accept: */*\r\n";
         request += "Referer: " + data.referer + "\r\n";
         request += "User-Agent: " + agent + "\r\n";
@@ -262,29 +269,32 @@ bool ApplyRedirect(RequestData& data, const HttpResponseInfo& response) {
     // servers answer a request path that holds one with 400 or 404.
     std::string location = response.location.substr(0, response.location.find('#'));
     if (location.empty() || location.find_first_of(kLineBreaks) != std::string::npos) return false;
-    if (location.compare(0, 2, "//") == 0) location = "http:" + location;  // same scheme, other host
-    if (StartsWithNoCase(location, "http://")) {
+    // Same scheme, other host.
+    if (location.compare(0, 2, "//") == 0) location = (data.secure ? "https:" : "http:") + location;
+    const std::string scheme = SchemeOf(data);
+    if (StartsWithNoCase(location, "http://") || StartsWithNoCase(location, "https://")) {
         SplitUrlResult split = SplitUrl(location);
-        if (split.protocol != kHttp || split.host.empty()) return false;
+        if ((split.protocol != kHttp && split.protocol != kHttps) || split.host.empty()) return false;
+        next.secure = split.protocol == kHttps;
         next.host = split.host;
-        next.port = split.port;  // 80 unless the new host part names a port
-        next.path = next.proxy.empty() ? split.path : location;
+        next.port = split.port;  // the scheme's port unless the new host part names one
+        next.path = ProxyForm(next) ? location : split.path;
         next.referer = UpToLastSlash(location);
     } else if (HasScheme(location)) {
         return false;  // ftp:// and every other scheme
     } else if (location[0] == '/') {
         // Relative to the host, not to the current folder.
-        next.path = next.proxy.empty() ? location : "http://" + next.host + location;
-        next.referer = UpToLastSlash("http://" + next.host + location);
+        next.path = ProxyForm(next) ? scheme + next.host + location : location;
+        next.referer = UpToLastSlash(scheme + next.host + location);
     } else {
         std::string current = PathPartOf(data.path);
         size_t slash = current.rfind('/');
         std::string folder = slash == std::string::npos ? std::string() : current.substr(0, slash + 1);
-        if (next.proxy.empty())
-            next.path = folder + location;
+        if (ProxyForm(next))
+            next.path = scheme + next.host + (folder.empty() ? std::string("/") : folder) + location;
         else
-            next.path = "http://" + next.host + (folder.empty() ? std::string("/") : folder) + location;
-        next.referer = UpToLastSlash("http://" + next.host + "/" + location);
+            next.path = folder + location;
+        next.referer = UpToLastSlash(scheme + next.host + "/" + location);
     }
     data = next;
     return true;
@@ -301,6 +311,30 @@ HostPort SplitProxy(const std::string& proxy) {
     int32_t port = LeadingNumber(proxy, colon + 1);
     result.port = port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : 80;
     return result;
+}
+
+HostPort TunnelTarget(const RequestData& data) {
+    HostPort target;
+    target.host = HostNameOf(data.host);
+    size_t at = data.host.rfind('@');
+    size_t colon = data.host.find(':', at == std::string::npos ? 0 : at);
+    target.port = colon == std::string::npos ? (data.secure ? 443 : 80)
+                                             : static_cast<uint16_t>(LeadingNumber(data.host, colon + 1));
+    return target;
+}
+
+std::optional<std::string> BuildConnectRequest(const RequestData& data) {
+    HostPort target = TunnelTarget(data);
+    if (target.host.empty()) return std::nullopt;
+    for (unsigned char c : target.host)
+        if (c <= ' ' || c == 0x7F) return std::nullopt;
+    const std::string authority = target.host + ":" + std::to_string(target.port);
+    const std::string& agent = data.userAgent ? *data.userAgent : std::string(kUserAgent);
+    std::string request = "CONNECT " + authority + " HTTP/1.1\r\n";
+    request += "Host: " + authority + "\r\n";
+    request += "User-Agent: " + agent + "\r\n\r\n";
+    if (request.size() >= kRequestLimit) return std::nullopt;
+    return request;
 }
 
 }  // namespace zorv::download

@@ -25,12 +25,16 @@ extern const char kUserAgent[];
 // What a task asks the server for; changed by redirects.
 struct RequestData {
     std::string proxy;                     // empty: direct
-    std::string path;                      // request path; the whole URL through a proxy
+    std::string path;                      // request path; the whole URL through a proxy (HTTP only)
     std::string host;                      // host part as written, port included
     std::string referer;
     std::optional<std::string> userAgent;  // none: kUserAgent
     std::string extra;                     // "Cookie: ...\r\n" after a redirect set one; else empty
     uint16_t port = 80;                    // port of the host part
+    // HTTPS: the request goes inside a TLS session with the host, and
+    // through a proxy inside a CONNECT tunnel, so it has the direct form
+    // (the proxy never reads it).
+    bool secure = false;
 };
 
 // The URL up to (not including) its last "/"; empty when that "/" lies
@@ -46,7 +50,7 @@ RequestData InitialRequestData(const std::string& url, const SplitUrlResult& spl
 std::string RangeLine(int64_t position);
 
 // The request bytes: the direct form, or the proxy form when data.proxy is
-// set.  `extra` is the extra header line (Range or Cookie, with its CR LF) or
+// set and the request is not secure.  `extra` is the extra header line (Range or Cookie, with its CR LF) or
 // empty.  nullopt when the request (or the encoded path alone) would not fit
 // into kRequestLimit bytes.
 std::optional<std::string> BuildRequest(const RequestData& data, const std::string& extra);
@@ -90,9 +94,11 @@ HttpResponseInfo ParseHead(const std::string& head);
 std::string DispositionFileName(const std::string& disposition);
 
 // Applies a redirect with a Location to the request data; a fragment
-// ("#...") of the Location is never sent.  False when
-// the redirect cannot be followed (cookie too long, a Location or cookie
-// holding a CR or LF, a Location that is not an HTTP URL with a host, another
+// ("#...") of the Location is never sent.  An http:// or https:// Location
+// sets whether the next request is secure (either way, counted in the same
+// redirects); a relative one keeps the scheme.  False when the redirect
+// cannot be followed (cookie too long, a Location or cookie holding a CR or
+// LF, a Location that is not an HTTP or HTTPS URL with a host, another
 // scheme); data is then unchanged.
 bool ApplyRedirect(RequestData& data, const HttpResponseInfo& response);
 
@@ -102,5 +108,15 @@ struct HostPort {
     uint16_t port = 80;
 };
 HostPort SplitProxy(const std::string& proxy);
+
+// The host name and port a CONNECT tunnel leads to: those of the host part
+// without its user information (443 when it names no port).
+HostPort TunnelTarget(const RequestData& data);
+
+// "CONNECT host:port HTTP/1.1" with its Host and User-Agent lines, asked of
+// the proxy before the TLS session of a secure request; nullopt when it
+// would not fit into kRequestLimit bytes or the host holds a byte that has
+// no place in a request line (a blank, a control byte).
+std::optional<std::string> BuildConnectRequest(const RequestData& data);
 
 }  // namespace zorv::download

@@ -201,7 +201,10 @@ std::optional<std::string> WriteResumeData(const ResumeRecord& record) {
     std::memcpy(dotted, record.dotted.data(), std::min<size_t>(record.dotted.size(), 15));
     out.append(dotted, 16);
     PutWord(out, record.port);
-    out.append(kMmsSize + kRtspSize, '\0');
+    // The tunnel flag takes the first word of the block that only MMS
+    // tasks filled; HTTP records leave it 0, as they always did.
+    PutWord(out, record.tunnel ? 1 : 0);
+    out.append(kMmsSize - 4 + kRtspSize, '\0');
     layout.Put(out, record.totalLength);
     if (out.size() + strings.size() + 2 > kResumeLimit) return std::nullopt;
     out += strings;
@@ -261,6 +264,7 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
     record.protocol = GetWord(data, at);
     record.dotted = std::string(data.c_str() + at + 4, strnlen(data.c_str() + at + 4, 16));
     record.port = GetWord(data, at + 20);
+    record.tunnel = record.protocol == kHttps && GetWord(data, at + kAddressSize) == 1;
     at += kAddressSize + kMmsSize + kRtspSize;
     record.totalLength = layout.Get(data, at);
     return record;
@@ -268,7 +272,7 @@ std::optional<ResumeRecord> ReadResumeData(const std::string& data) {
 
 bool UsableForResume(const ResumeRecord& record) {
     const SegmentTable& table = record.table;
-    if (record.protocol != kHttp || record.totalLength <= 0 || table.totalLength != record.totalLength) return false;
+    if ((record.protocol != kHttp && record.protocol != kHttps) || record.totalLength <= 0 || table.totalLength != record.totalLength) return false;
     if (record.host.empty() || record.path.empty() || !IsDottedAddress(record.dotted) || record.port <= 0 ||
         record.port > 65535)
         return false;

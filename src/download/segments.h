@@ -53,9 +53,12 @@ struct ResumeRecord {
     std::string host, path, referer;
     std::optional<std::string> userAgent;
     std::string extraHeader;
-    int32_t protocol = 1;
-    std::string dotted;  // resolved address, at most 15 characters
+    int32_t protocol = 1;  // kHttp or kHttps: a task continues over the scheme it had
+    std::string dotted;    // resolved address, at most 15 characters
     int32_t port = 0;
+    // HTTPS through a proxy: dotted and port are the proxy's, and every
+    // continued connection asks it for a CONNECT tunnel to the host.
+    bool tunnel = false;
     int64_t totalLength = 0;
 };
 
@@ -76,7 +79,7 @@ constexpr int32_t kWideResumeMark = 0x3436525A;  // "ZR64"
 // connections are cleared.
 std::optional<ResumeRecord> ReadResumeData(const std::string& data);
 
-// Whether StartTaskFromResume can continue the record: an HTTP task whose
+// Whether StartTaskFromResume can continue the record: an HTTP or HTTPS task whose
 // address is known and whose segments cover the file exactly once, without
 // overlap or gap.
 bool UsableForResume(const ResumeRecord& record);

@@ -252,8 +252,9 @@ std::optional<std::string> DownloadTask::ResumeData() {
         record.extraHeader = request.extra;
         record.dotted = dotted;
         record.port = connectPort;
+        record.protocol = request.secure ? kHttps : kHttp;
+        record.tunnel = request.secure && !request.proxy.empty();
     }
-    record.protocol = kHttp;
     record.totalLength = TotalLength();
     return WriteResumeData(record);
 }

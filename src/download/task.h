@@ -27,6 +27,7 @@
 #include "download/os_socket.h"
 #include "download/segments.h"
 #include "download/task_param.h"
+#include "download/tls.h"
 
 namespace zorv::download {
 
@@ -141,6 +142,9 @@ struct Connection {
     std::atomic<bool> reported{false};  // EV_CONNECTION_ENDED/FAILED sent
     std::mutex lock;               // guards the socket handle against a forced shutdown
     os::Socket socket;
+    // The TLS session over the socket for an https:// request; only the
+    // worker touches it, and it is closed before the socket is.
+    TlsSession tls;
     int32_t segment = -1;          // index in the segment table; guarded by the task lock
     std::atomic<int64_t> received{0};
     // Receive buffer, allocated when the transfer starts (never larger than
@@ -190,6 +194,9 @@ public:
     // fills every segment its body passes that no other connection owns.
     bool rangesIgnored = false;
     int32_t wholeReader = 0;   // the connection reading a whole body from byte 0; 0 for none
+    // Where the whole reader's segment begins: it fills the free segments it
+    // reaches from there on, never one before.
+    int64_t wholeReaderAt = 0;
 
     // Connection-list lock: the list and its counts.
     std::mutex listLock;
@@ -244,7 +251,7 @@ int64_t PositionOf(DownloadTask& task, const Connection& connection);
 // connection owns it by now; a finished segment is never taken again.
 void ReleaseSegment(DownloadTask& task, const Connection& connection);
 
-// The worker of one HTTP connection.
+// The worker of one HTTP or HTTPS connection.
 void RunHttpConnection(std::shared_ptr<DownloadTask> task, std::shared_ptr<Connection> connection);
 
 // Identifiers handed to the callbacks.

@@ -67,11 +67,14 @@ std::string TlsStatusText(const TlsOutcome& outcome, const std::string& host) {
 TlsSession::TlsSession() = default;
 TlsSession::~TlsSession() = default;
 TlsSession::TlsSession(TlsSession&& other) noexcept
-    : backend_(std::move(other.backend_)), socket_(std::exchange(other.socket_, os::kNoSocket)) {}
+    : backend_(std::move(other.backend_)),
+      socket_(std::exchange(other.socket_, os::kNoSocket)),
+      pending_(std::exchange(other.pending_, 0)) {}
 TlsSession& TlsSession::operator=(TlsSession&& other) noexcept {
     if (this != &other) {
         backend_ = std::move(other.backend_);
         socket_ = std::exchange(other.socket_, os::kNoSocket);
+        pending_ = std::exchange(other.pending_, 0);
     }
     return *this;
 }
@@ -80,6 +83,7 @@ TlsOutcome TlsSession::Connect(os::SocketHandle socket, const std::string& host,
                                const StopSignals& stop) {
     backend_.reset();
     socket_ = os::kNoSocket;
+    pending_ = 0;
     if (!os::SetNonBlocking(socket, true)) return TlsOutcome{kErrSocketState, {}, {}};
     TlsOutcome failure;
     std::unique_ptr<TlsBackend> backend = NewTlsBackend(socket, host, failure);
@@ -135,6 +139,10 @@ ReceiveResult TlsSession::Receive(char* target, int most, int perCall, int timeo
         result.code = kErrSocketState;
         return result;
     }
+    if (pending_ != 0) {
+        result.code = std::exchange(pending_, 0);
+        return result;
+    }
     int idleMs = 0;
     perCall = std::max(1, perCall);
     while (result.bytes < most) {
@@ -144,13 +152,20 @@ ReceiveResult TlsSession::Receive(char* target, int most, int perCall, int timeo
             result.bytes += step.bytes;
             if (progress != nullptr) progress->AddReceived(step.bytes);
             idleMs = 0;
-            if (returnOnData || stop.AskedToEnd()) break;
+            if (stop.AskedToEnd()) break;
             continue;
         }
+        const bool drained = returnOnData && result.bytes > 0;
         if (step.io == TlsIo::kClosed || step.io == TlsIo::kFailed) {
-            result.code = step.io == TlsIo::kClosed ? kErrClosed : step.failure.code;
+            int code = step.io == TlsIo::kClosed ? kErrClosed : step.failure.code;
+            if (drained) {
+                pending_ = code;
+                break;
+            }
+            result.code = code;
             return result;
         }
+        if (drained) break;  // everything received so far is taken; no wait
         int ready = WaitFor(socket_, step.io);
         if (ready < 0) {
             result.code = kErrWait;
@@ -173,6 +188,7 @@ void TlsSession::Close() {
     if (backend_) backend_->Shutdown();
     backend_.reset();
     socket_ = os::kNoSocket;
+    pending_ = 0;
 }
 
 }  // namespace zorv::download

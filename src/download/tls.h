@@ -94,10 +94,15 @@ public:
 
     // Like ReceiveBytes: up to `most` decrypted bytes into target, at most
     // perCall per call; early when asked to end or stopped (with what it
-    // has), after the first data with returnOnData, kErrReceiveTimeout after
-    // more than timeoutMs of silence, kErrClosed when the peer closed (its
-    // close_notify, or the stream ended without one: a cut is seen by the
-    // length the HTTP answer gave, as over plain TCP).
+    // has), kErrReceiveTimeout after more than timeoutMs of silence,
+    // kErrClosed when the peer closed (its close_notify, or the stream ended
+    // without one: a cut is seen by the length the HTTP answer gave, as over
+    // plain TCP).  With returnOnData it returns once data came and nothing
+    // more can be had without waiting: as one receive call of the socket
+    // takes everything the system holds, it takes every record already
+    // received (a record is at most 16 KB, the engine's buffer 1 MiB).  An
+    // end or an error met after such data is returned by the next call, so
+    // the data comes with a result >= 0 as it does over plain TCP.
     ReceiveResult Receive(char* target, int most, int perCall, int timeoutMs, const StopSignals& stop,
                           ProgressSink* progress, bool returnOnData);
 
@@ -110,6 +115,7 @@ public:
 private:
     std::unique_ptr<TlsBackend> backend_;
     os::SocketHandle socket_ = os::kNoSocket;
+    int pending_ = 0;  // an end or error held back for the next Receive; 0 none
 };
 
 }  // namespace zorv::download

@@ -25,6 +25,10 @@ constexpr SchemeRow kSchemes[] = {
     {'r', 6, 495, 7, kRtsp, 554},  // tsp://
 };
 
+// HTTPS is recognised by its whole scheme, never by a sum of characters:
+// "http://s..." sums like "https:/" and must stay plain HTTP.
+constexpr SchemeRow kHttpsScheme = {'h', 0, 0, 8, kHttps, 443};
+
 int SumOf(const std::string& lower, size_t count) {
     int sum = 0;
     for (size_t i = 1; i <= count && i < lower.size(); ++i) sum += static_cast<unsigned char>(lower[i]);
@@ -57,8 +61,8 @@ SplitUrlResult SplitUrl(const std::string& url) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     size_t start = 0;
     while (start < std::size(kSchemes) && kSchemes[start].first != lower[0]) ++start;
-    const SchemeRow* found = nullptr;
-    for (size_t row = start; row < std::size(kSchemes); ++row) {
+    const SchemeRow* found = lower.compare(0, kHttpsScheme.prefix, "https://") == 0 ? &kHttpsScheme : nullptr;
+    for (size_t row = start; row < std::size(kSchemes) && found == nullptr; ++row) {
         if (lower.size() > kSchemes[row].summed && SumOf(lower, kSchemes[row].summed) == kSchemes[row].sum) {
             found = &kSchemes[row];
             break;
@@ -76,14 +80,23 @@ SplitUrlResult SplitUrl(const std::string& url) {
         size_t at = result.host.find('@');
         if (at != std::string::npos) {
             size_t portColon = result.host.find(':', at);
+            // User information without a port: the FTP port, as before,
+            // except for HTTPS, whose port is never another scheme's.
+            uint16_t fallback = found->protocol == kHttps ? found->port : 21;
             result.port = portColon == std::string::npos
-                              ? 21
+                              ? fallback
                               : static_cast<uint16_t>(LeadingNumber(result.host, portColon + 1));
         } else {
             result.port = static_cast<uint16_t>(LeadingNumber(result.host, colon + 1));
         }
     }
     return result;
+}
+
+std::string HostNameOf(const std::string& hostPart) {
+    size_t at = hostPart.rfind('@');
+    std::string host = at == std::string::npos ? hostPart : hostPart.substr(at + 1);
+    return host.substr(0, host.find(':'));
 }
 
 std::string WithoutFragment(const std::string& url) { return url.substr(0, url.find('#')); }

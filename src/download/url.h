@@ -5,7 +5,7 @@
 
 namespace zorv::download {
 
-enum Protocol : int32_t { kNoProtocol = 0, kHttp = 1, kFtp = 2, kMms = 3, kRtsp = 4 };
+enum Protocol : int32_t { kNoProtocol = 0, kHttp = 1, kFtp = 2, kMms = 3, kRtsp = 4, kHttps = 5 };
 
 struct SplitUrlResult {
     int32_t protocol = kNoProtocol;
@@ -15,7 +15,13 @@ struct SplitUrlResult {
 };
 
 // Recognises the scheme on a lower-cased copy; host and path keep their case.
+// "https://" is taken as written (in any case) with port 443 by default.
 SplitUrlResult SplitUrl(const std::string& url);
+
+// The host of a host part: without the user information before an "@" and
+// without the ":port" after the host ("me@dl.example.com:8443" gives
+// "dl.example.com").  The name a TLS certificate must carry.
+std::string HostNameOf(const std::string& hostPart);
 
 // The URL without its fragment (from the first "#" on), which names a place
 // inside the resource for the client alone and is never sent.

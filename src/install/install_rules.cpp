@@ -198,12 +198,12 @@ Point CentredPanelPosition(int32_t mainLeft, int32_t mainTop, int32_t mainWidth,
 
 std::string ProductUrlFromCommandLine(std::string_view commandLine) {
     constexpr std::string_view kOption = "/URL=";
-    constexpr std::string_view kScheme = "http://";
     for (const std::string& argument : ArgumentList(commandLine)) {
         std::string_view text = argument;
         if (!StartsWithIgnoringAsciiCase(text, kOption)) continue;
         std::string_view value = text.substr(kOption.size());
-        if (value.size() > kScheme.size() && StartsWithIgnoringAsciiCase(value, kScheme)) return std::string(value);
+        for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")})
+            if (value.size() > scheme.size() && StartsWithIgnoringAsciiCase(value, scheme)) return std::string(value);
         return {};
     }
     return {};

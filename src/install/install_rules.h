@@ -78,7 +78,8 @@ Point CentredPanelPosition(int32_t mainLeft, int32_t mainTop, int32_t mainWidth,
 //
 // The value of the first argument "/URL=..." (the option name in any case;
 // the quotes may enclose the whole argument or only the value) when it is
-// an http:// address, else the empty text.
+// an http:// or https:// address (the scheme in any case), else the empty
+// text.
 std::string ProductUrlFromCommandLine(std::string_view commandLine);
 // True when "/S" (any case) is the one argument besides a "/LOG=" option.
 bool IsQuietUninstall(std::string_view commandLine);

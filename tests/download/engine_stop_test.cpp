@@ -13,7 +13,8 @@ class EngineCommands : public EngineTest {};
 TEST_F(EngineCommands, StartIsRefusedForOtherSchemesMissingHostsAndWhileATaskRuns) {
     Recorder recorder;
     Download download;
-    for (const char* url : {"ftp://h/f.exe", "mms://h/f", "rtsp://h/f", "https://h/f", "http://nohost", "http:///x", ""})
+    for (const char* url :
+         {"ftp://h/f.exe", "mms://h/f", "rtsp://h/f", "gopher://h/f", "http://nohost", "https://nohost", "http:///x", ""})
         EXPECT_FALSE(StartTask(download, ParamFor(url, "x", recorder))) << url;
     EXPECT_TRUE(recorder.Events().empty());
 

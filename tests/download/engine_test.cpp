@@ -1,5 +1,8 @@
 // The engine end to end against the scripted loopback server: the bytes on
 // the wire, the file on disk, the events and the status texts.
+#include <future>
+#include <memory>
+
 #include "engine_harness.h"
 
 namespace zorv::download::testing {
@@ -404,6 +407,43 @@ TEST_F(EngineTransfer, ServerThatIgnoresRangesIsReadFromOneWholeBody) {
         ASSERT_GE(requests.size(), 2u);
         EXPECT_NE(requests[1].Header("Range"), "") << connections;
     }
+}
+
+// A connection whose range request is answered with the whole file gives
+// its segment to the connection reading a whole body only when that one
+// has yet to reach it; one answered after the reader passed its segment
+// reads the segment itself, and nobody asks for it again.  Here the answer
+// to the second segment's request is held until the reader (trickling at
+// 500 KB/s) has written the third segment and reads the fourth.
+TEST_F(EngineTransfer, AWholeBodyAnsweredBehindTheReaderIsReadByItsOwnConnection) {
+    const std::string body = Pattern(400000);
+    HttpTestServer server;
+    auto gate = std::make_shared<std::promise<void>>();
+    std::shared_future<void> opened = gate->get_future().share();
+    server.Route("/w.bin", [body, opened](const Request& request) {
+        if (request.Header("Range") == "bytes=100000-") opened.wait();
+        Reply whole = Body(body);
+        whole.ignoreRange = true;
+        whole.trickleBytes = 10000;
+        whole.trickleGapMs = 20;
+        return whole;
+    });
+    ScratchFolder folder;
+    Recorder recorder;
+    TaskParam param = ParamFor(server.Url("/w.bin"), folder.File("w.bin"), recorder);
+    param.ConnectionCount = 4;
+    {
+        Download download;
+        ASSERT_TRUE(StartTask(download, param));
+        // The first and the last two segments are written by then.
+        EXPECT_TRUE(recorder.WaitForBytes(200000, 20000));
+        gate->set_value();
+        ASSERT_TRUE(recorder.WaitFinished());
+    }
+    EXPECT_EQ(ReadWhole(folder.File("w.bin")), body);
+    EXPECT_EQ(recorder.Last(EV_TASK_FINISHED).value1, 400000);
+    EXPECT_EQ(recorder.BytesReported(), 400000);
+    EXPECT_EQ(server.RequestCount(), 4u);
 }
 
 TEST_F(EngineTransfer, StalledTransferReconnectsAndContinuesWithARange) {

@@ -241,11 +241,62 @@ TEST(HttpRedirect, ThroughProxyPathsStayWholeUrls) {
     EXPECT_EQ(data.host, "x.example");
 }
 
+// A Location of the other scheme switches the next request to it, with
+// that scheme's port; a relative or scheme-relative one keeps the scheme.
+TEST(HttpRedirect, HttpAndHttpsLocationsSwitchTheSchemeBothWays) {
+    RequestData data = Direct();
+    ASSERT_TRUE(ApplyRedirect(data, Moved("https://secure.example/pub/zorv.exe")));
+    EXPECT_TRUE(data.secure);
+    EXPECT_EQ(data.host, "secure.example");
+    EXPECT_EQ(data.port, 443);
+    EXPECT_EQ(data.path, "/pub/zorv.exe");
+    EXPECT_EQ(data.referer, "https://secure.example/pub");
+    ASSERT_TRUE(ApplyRedirect(data, Moved("/other/z.exe")));
+    EXPECT_TRUE(data.secure);
+    EXPECT_EQ(data.referer, "https://secure.example/other");
+    ASSERT_TRUE(ApplyRedirect(data, Moved("//cdn.example:8443/z.exe")));
+    EXPECT_TRUE(data.secure);
+    EXPECT_EQ(data.port, 8443);
+    ASSERT_TRUE(ApplyRedirect(data, Moved("HTTP://plain.example/z.exe")));
+    EXPECT_FALSE(data.secure);
+    EXPECT_EQ(data.port, 80);
+    EXPECT_EQ(data.path, "/z.exe");
+}
+
+// Through a proxy a secure request goes inside the CONNECT tunnel to the
+// server: the tunnel names host and port, the request has the direct form.
+TEST(HttpProxy, SecureRequestsTunnelAndKeepTheDirectForm) {
+    std::string url = "https://dl.example.com/files/zorv.exe";
+    RequestData data = InitialRequestData(url, SplitUrl(url), "10.0.0.1:3128", "");
+    EXPECT_TRUE(data.secure);
+    EXPECT_EQ(data.path, "/files/zorv.exe");
+    std::optional<std::string> tunnel = BuildConnectRequest(data);
+    ASSERT_TRUE(tunnel);
+    EXPECT_EQ(*tunnel,
+              "CONNECT dl.example.com:443 HTTP/1.1\r\n"
+              "Host: dl.example.com:443\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n\r\n");
+    std::optional<std::string> request = BuildRequest(data, RangeLine(7));
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->rfind("GET /files/zorv.exe HTTP/1.1\r\nHost: dl.example.com\r\nAccept: */*\r\n", 0), 0u)
+        << *request;
+    EXPECT_NE(request->find("Range: bytes=7-\r\n"), std::string::npos);
+    // Redirects through the proxy: to plain HTTP the whole URL again, back
+    // to HTTPS the path alone; a port in the host part goes into the tunnel.
+    ASSERT_TRUE(ApplyRedirect(data, Moved("http://plain.example/a.exe")));
+    EXPECT_EQ(data.path, "http://plain.example/a.exe");
+    ASSERT_TRUE(ApplyRedirect(data, Moved("https://me@secure.example:8443/b.exe")));
+    EXPECT_EQ(data.path, "/b.exe");
+    EXPECT_EQ(BuildConnectRequest(data).value_or("").rfind("CONNECT secure.example:8443 HTTP/1.1\r\n", 0), 0u);
+    data.host = "bad host";
+    EXPECT_FALSE(BuildConnectRequest(data));
+}
+
 TEST(HttpRedirect, RefusedRedirectsLeaveTheRequestUnchanged) {
     RequestData data = Direct();
     RequestData before = data;
     EXPECT_FALSE(ApplyRedirect(data, Moved("ftp://files.example/zorv.exe")));
-    EXPECT_FALSE(ApplyRedirect(data, Moved("https://secure.example/zorv.exe")));
+    EXPECT_FALSE(ApplyRedirect(data, Moved("https://no-slash.example")));
     EXPECT_FALSE(ApplyRedirect(data, Moved("http://no-slash.example")));
     EXPECT_FALSE(ApplyRedirect(data, Moved("b.exe", std::string(4087, 'c'))));
     EXPECT_FALSE(ApplyRedirect(data, Moved("")));

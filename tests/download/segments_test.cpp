@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "download/url.h"
+
 namespace zorv::download {
 namespace {
 
@@ -140,6 +142,28 @@ TEST(ResumeData, RecordsOfFilesBelow2GiBKeepThe32BitForm) {
     EXPECT_EQ(back->totalLength, 100000);
     EXPECT_EQ(back->table.segments[2].start, 66666);
     EXPECT_EQ(DoneSum(back->table), 1289);
+}
+
+// An HTTPS task is recorded with its scheme, and through a proxy with its
+// tunnel, so that it continues over TLS; an old HTTP record has neither.
+TEST(ResumeData, HttpsTasksKeepTheirSchemeAndTunnel) {
+    ResumeRecord record = Sample();
+    record.protocol = kHttps;
+    record.tunnel = true;
+    std::optional<std::string> data = WriteResumeData(record);
+    ASSERT_TRUE(data);
+    std::optional<ResumeRecord> back = ReadResumeData(*data);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->protocol, kHttps);
+    EXPECT_TRUE(back->tunnel);
+    EXPECT_TRUE(UsableForResume(*back));
+    std::optional<ResumeRecord> old = ReadResumeData(RecordOfThe32BitEngine());
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->protocol, kHttp);
+    EXPECT_FALSE(old->tunnel);
+    EXPECT_TRUE(UsableForResume(*old));
+    old->protocol = kFtp;
+    EXPECT_FALSE(UsableForResume(*old));
 }
 
 // Past 4 GiB: offsets, lengths and done counts of 64 bits, a header the

@@ -8,57 +8,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "download/net.h"
 #include "download/os_socket.h"
 #include "support/cut_relay.h"
+#include "support/tls_servers.h"
 
 namespace zorv::download {
 namespace {
 
-struct Servers {
-    std::map<std::string, uint16_t> ports;
-    int64_t fileSize = 0;
-    std::string caFile;
-    uint16_t Port(const std::string& name) const {
-        auto found = ports.find(name);
-        return found == ports.end() ? 0 : found->second;
-    }
-};
+using zorv::testing::TheTlsServers;
 
-// The list the fixture wrote.  Natively the test CA is trusted through
-// OpenSSL's own SSL_CERT_FILE (the system's roots stay trusted beside it);
-// under Wine the fixture put it into the prefix's trusted roots.
-const Servers& TheServers() {
-    static const Servers servers = [] {
-        Servers read;
-        const char* list = std::getenv("ZORV_TLS_SERVERS");
-        std::ifstream in(list != nullptr ? list : "");
-        std::string name, value;
-        while (in >> name >> value) {
-            if (name == "size")
-                read.fileSize = std::stoll(value);
-            else if (name == "ca")
-                read.caFile = value;
-            else
-                read.ports[name] = static_cast<uint16_t>(std::stoi(value));
-        }
-#ifndef _WIN32
-        if (!read.caFile.empty()) setenv("SSL_CERT_FILE", read.caFile.c_str(), 1);
-#endif
-        return read;
-    }();
-    return servers;
-}
+const zorv::testing::TlsServers& TheServers() { return TheTlsServers(); }
 
-// Byte i of the served file.
-char FileByte(int64_t i) { return static_cast<char>(((static_cast<uint32_t>(i) * 2654435761u) >> 24) & 0xFF); }
+char FileByte(int64_t i) { return zorv::testing::TlsFileByte(i); }
 
 bool BodyMatches(const std::string& body, int64_t from) {
     for (size_t i = 0; i < body.size(); ++i)

@@ -15,7 +15,9 @@ TEST(UrlSplit, SchemesAndDefaultPorts) {
     } cases[] = {
         {"http://h/x", kHttp, 80},     {"ftp://h/x", kFtp, 21},      {"mms://h/x", kMms, 1755},
         {"mmst://h/x", kMms, 1755},    {"rtsp://h/x", kRtsp, 554},   {"gopher://h/x", kNoProtocol, 0},
-        {"https://h/x", kNoProtocol, 0}, {"", kNoProtocol, 0},
+        {"https://h/x", kHttps, 443},  {"HTTPS://h/x", kHttps, 443}, {"https://me@h/x", kHttps, 443},
+        {"https://h:8443/x", kHttps, 8443}, {"http://s.example/x", kHttp, 80}, {"httpx://h/x", kNoProtocol, 0},
+        {"", kNoProtocol, 0},
     };
     for (const Case& c : cases) {
         SplitUrlResult split = SplitUrl(c.url);
@@ -39,6 +41,15 @@ TEST(UrlSplit, PortInHostPartStaysInHost) {
     SplitUrlResult user = SplitUrl("ftp://me:pw@host:2121/f");
     EXPECT_EQ(user.port, 2121);
     EXPECT_EQ(user.host, "me:pw@host:2121");
+}
+
+TEST(UrlSplit, HostNameLeavesUserAndPortOut) {
+    EXPECT_EQ(HostNameOf("dl.example.com"), "dl.example.com");
+    EXPECT_EQ(HostNameOf("me:pw@dl.example.com:8443"), "dl.example.com");
+    EXPECT_EQ(HostNameOf("127.0.0.1:443"), "127.0.0.1");
+    SplitUrlResult split = SplitUrl("https://Dl.Example.com:8443/a/b.exe");
+    EXPECT_EQ(split.host, "Dl.Example.com:8443");
+    EXPECT_EQ(split.path, "/a/b.exe");
 }
 
 TEST(UrlSplit, NoSlashAfterHostOrEmptyHostGivesNoHost) {

@@ -4,9 +4,10 @@
 // built from it.
 //
 // Input: one byte of options (bit 0: through a proxy; bit 1: the URL names
-// a port; bit 2: the file lies in the server's root), then the received
-// bytes.
+// a port; bit 2: the file lies in the server's root; bit 3: the URL is
+// https://), then the received bytes.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -21,7 +22,7 @@ namespace {
 
 bool SameRequestData(const RequestData& a, const RequestData& b) {
     return a.proxy == b.proxy && a.path == b.path && a.host == b.host && a.referer == b.referer &&
-           a.userAgent == b.userAgent && a.extra == b.extra && a.port == b.port;
+           a.userAgent == b.userAgent && a.extra == b.extra && a.port == b.port && a.secure == b.secure;
 }
 
 // Every line of the request ends with CR LF, no CR or LF stands alone, and
@@ -37,6 +38,10 @@ void CheckRequest(const std::string& request, const RequestData& data) {
         if (request[i] == '\n') FUZZ_CHECK(i > 0 && request[i - 1] == '\r');
     }
     FUZZ_CHECK(request.find("\r\nHost: " + data.host + "\r\n") != std::string::npos);
+    // The whole URL goes only to a proxy, and only for plain HTTP: a secure
+    // request is read by the server at the end of the tunnel.
+    const bool proxyForm = !data.proxy.empty() && !data.secure;
+    FUZZ_CHECK((request.rfind("GET /", 0) == 0) == !proxyForm);
 }
 
 void CheckHead(const std::string& head, const HttpResponseInfo& info) {
@@ -63,7 +68,8 @@ void CheckServerName(const HttpResponseInfo& info) {
 }
 
 void CheckRedirect(uint8_t options, const HttpResponseInfo& info) {
-    std::string url = options & 2 ? "http://download.zorvane.com:8080" : "http://download.zorvane.com";
+    std::string url = options & 8 ? "https://" : "http://";
+    url += options & 2 ? "download.zorvane.com:8080" : "download.zorvane.com";
     url += options & 4 ? "/zorv.exe" : "/dir/zorv.exe";
     std::string proxy = options & 1 ? "127.0.0.1:3128" : "";
     RequestData data = InitialRequestData(url, SplitUrl(url), proxy, "");
@@ -74,6 +80,20 @@ void CheckRedirect(uint8_t options, const HttpResponseInfo& info) {
     }
     FUZZ_CHECK(!data.host.empty());
     FUZZ_CHECK(data.proxy == before.proxy);
+    // An absolute Location chooses the scheme, any other keeps it.
+    std::string scheme = info.location.substr(0, 8);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (scheme == "https://")
+        FUZZ_CHECK(data.secure);
+    else if (scheme.rfind("http://", 0) == 0)
+        FUZZ_CHECK(!data.secure);
+    else
+        FUZZ_CHECK(data.secure == before.secure);
+    if (data.secure && !data.proxy.empty()) {
+        std::optional<std::string> tunnel = BuildConnectRequest(data);
+        if (tunnel) FUZZ_CHECK(tunnel->find("\r\n\r\n") == tunnel->size() - 4);
+    }
     // The next request, and a range request of a later connection.
     if (std::optional<std::string> request = BuildRequest(data, data.extra)) CheckRequest(*request, data);
     if (std::optional<std::string> request = BuildRequest(data, RangeLine(20480))) CheckRequest(*request, data);

@@ -34,7 +34,8 @@ bool EndsWithLoneLeadByte(std::string_view text) {
 
 void CheckCommandLine(std::string_view commandLine) {
     const std::string url = install::ProductUrlFromCommandLine(commandLine);
-    FUZZ_CHECK(url.empty() || (url.size() > 7 && StartsWithFolded(url, "http://")));
+    FUZZ_CHECK(url.empty() || (url.size() > 7 && StartsWithFolded(url, "http://")) ||
+               (url.size() > 8 && StartsWithFolded(url, "https://")));
     const std::string arguments = install::ArgumentsOf(commandLine);
     FUZZ_CHECK(commandLine.size() >= arguments.size() &&
                commandLine.substr(commandLine.size() - arguments.size()) == arguments);

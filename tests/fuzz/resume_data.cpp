@@ -31,7 +31,7 @@ bool SameRecord(const ResumeRecord& a, const ResumeRecord& b) {
     }
     return a.host == b.host && a.path == b.path && a.referer == b.referer && a.userAgent == b.userAgent &&
            a.extraHeader == b.extraHeader && a.protocol == b.protocol && a.dotted == b.dotted && a.port == b.port &&
-           a.totalLength == b.totalLength;
+           a.tunnel == b.tunnel && a.totalLength == b.totalLength;
 }
 
 // What every accepted record gives: a table of count segments in capacity
@@ -95,7 +95,8 @@ void Check(const std::string& data) {
         FUZZ_CHECK(SameRecord(*reread, *record) || record->dotted.size() == 16);
     }
     if (!UsableForResume(*record)) return;
-    FUZZ_CHECK(record->protocol == kHttp && record->totalLength > 0);
+    FUZZ_CHECK((record->protocol == kHttp || record->protocol == kHttps) && record->totalLength > 0);
+    FUZZ_CHECK(!record->tunnel || record->protocol == kHttps);
     FUZZ_CHECK(IsDottedAddress(record->dotted) && record->port > 0 && record->port <= 65535);
     CheckTiles(record->table, record->totalLength);
     ContinueTask(*record);

@@ -20,9 +20,18 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool SameNoCase(const std::string& text, const char* lower) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (lower[i] == '\0' || (text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]) != lower[i])
+            return false;
+    return lower[text.size()] == '\0';
+}
+
 void CheckSplit(const std::string& url) {
     const SplitUrlResult split = SplitUrl(url);
-    FUZZ_CHECK(split.protocol >= kNoProtocol && split.protocol <= kRtsp);
+    FUZZ_CHECK(split.protocol >= kNoProtocol && split.protocol <= kHttps);
+    // HTTPS only by its whole scheme, in any case.
+    FUZZ_CHECK((split.protocol == kHttps) == (url.size() >= 8 && SameNoCase(url.substr(0, 8), "https://")));
     if (split.host.empty()) {
         FUZZ_CHECK(split.path.empty());
         return;
@@ -34,19 +43,30 @@ void CheckSplit(const std::string& url) {
     FUZZ_CHECK(url.compare(url.size() - split.path.size(), split.path.size(), split.path) == 0);
     FUZZ_CHECK(url.compare(url.size() - split.path.size() - split.host.size(), split.host.size(), split.host) == 0);
     FUZZ_CHECK(split.host.find('/') == std::string::npos);
-    if (split.protocol != kHttp) return;
+    if (split.protocol != kHttp && split.protocol != kHttps) return;
 
-    // What StartTask makes of it: the request of the first connection.
+    // What StartTask makes of it: the request of the first connection, and
+    // for HTTPS through a proxy the tunnel asked for first.
     const std::string stripped = StripLineBreaks(url);
     const SplitUrlResult http = SplitUrl(stripped);
-    if (http.protocol != kHttp || http.host.empty()) return;
+    if ((http.protocol != kHttp && http.protocol != kHttps) || http.host.empty()) return;
     for (const char* proxy : {"", "proxy.example:3128"}) {
         RequestData data = InitialRequestData(stripped, http, proxy, "");
+        FUZZ_CHECK(data.secure == (http.protocol == kHttps));
         std::optional<std::string> request = BuildRequest(data, "");
-        if (!request) continue;
-        FUZZ_CHECK(request->size() < kRequestLimit);
-        FUZZ_CHECK(request->find("\r\n\r\n") == request->size() - 4);
-        FUZZ_CHECK(request->find('\n') > request->find(" HTTP/1.1\r\n"));
+        if (request) {
+            FUZZ_CHECK(request->size() < kRequestLimit);
+            FUZZ_CHECK(request->find("\r\n\r\n") == request->size() - 4);
+            FUZZ_CHECK(request->find('\n') > request->find(" HTTP/1.1\r\n"));
+            // Only plain HTTP through a proxy names the whole URL.
+            FUZZ_CHECK((request->rfind("GET /", 0) == 0) == (data.secure || *proxy == '\0'));
+        }
+        if (!data.secure || *proxy == '\0') continue;
+        if (std::optional<std::string> tunnel = BuildConnectRequest(data)) {
+            FUZZ_CHECK(tunnel->rfind("CONNECT " + HostNameOf(data.host) + ":", 0) == 0);
+            FUZZ_CHECK(tunnel->find("\r\n\r\n") == tunnel->size() - 4);
+            FUZZ_CHECK(tunnel->find('\n') > tunnel->find(" HTTP/1.1\r\n"));
+        }
     }
 }
 

@@ -26,6 +26,7 @@
 #include "support/program_child_win32.h"
 #include "support/installer_layout_win32.h"
 #include "support/screen_win32.h"
+#include "support/tls_servers.h"
 #include "support/x_keyboard_win32.h"
 #include "support/x_window_watch_win32.h"
 #include "product/uninstall_texts.h"
@@ -1312,6 +1313,38 @@ TEST_F(InstallFlow, AFullOrReadOnlyDriveInstallsNothing) {
         PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(program.WaitForExit(5000), 0u);
     }
+}
+
+// The product from an https:// address, served by the TLS nginx of the
+// fixture tls_servers, whose test CA it put into the prefix's machine
+// roots: the engine's TLS session runs over Schannel and checks the
+// certificate itself.  A certificate for another name is refused at once:
+// the installer's own reconnects (999, 5 s apart) would keep a refusal
+// taken for a network error going far beyond the wait here.
+TEST_F(InstallFlow, AnHttpsAddressInstallsAndACertificateForAnotherNameIsRefused) {
+    const TlsServers& tls = TheTlsServers();
+    ASSERT_NE(tls.Port("good"), 0) << "no server list: run under the tls_servers fixture";
+    const std::wstring served = WinePathOf(tls.docRoot.c_str()) + L"\\zorv.exe";
+    ASSERT_TRUE(CopyFileW(WinePathOf(ZORV_PRODUCT_EXE).c_str(), served.c_str(), FALSE));
+    auto address = [](uint16_t port) { return L"/URL=https://localhost:" + std::to_wstring(port) + L"/zorv.exe"; };
+    {
+        ChildProgram silent(SetupExe(), L"/S " + address(tls.Port("good")) + L" " + LogOption());
+        EXPECT_EQ(silent.WaitForExit(kInstallMs), 0u) << LogText();
+    }
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
+    EXPECT_NE(LogText().find("https://localhost:" + std::to_string(tls.Port("good")) + "/zorv.exe"), std::string::npos)
+        << LogText();
+    EXPECT_EQ(ReadUninstallValue(L"DisplayVersion").text, L"1.2.3.4");
+    ClearInstallation();
+    DeleteFileW(LogPath().c_str());
+    {
+        ChildProgram refused(SetupExe(), L"/S " + address(tls.Port("wronghost")) + L" " + LogOption());
+        EXPECT_EQ(refused.WaitForExit(30000), 4u) << LogText();
+    }
+    EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
+    EXPECT_FALSE(Exists(InFolder(L"zorv.exe.download")));
+    EXPECT_FALSE(UninstallKeyExists());
+    DeleteFileW(served.c_str());
 }
 
 }  // namespace

@@ -185,8 +185,11 @@ TEST(CommandLine, ProductUrlOption) {
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /url=\"http://mirror.test/a b.exe\""), "http://mirror.test/a b.exe");
     EXPECT_EQ(ProductUrlFromCommandLine("\"C:\\a b\\setup.exe\" /x \"/Url=http://m.test/z.exe\" /S"), "http://m.test/z.exe");
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=HTTP://M.TEST/z.exe"), "HTTP://M.TEST/z.exe");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=https://mirror.test/zorv.exe"), "https://mirror.test/zorv.exe");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe \"/URL=HTTPS://m.test/a b.exe\""), "HTTPS://m.test/a b.exe");
     // Other schemes, an empty address, no option.
-    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=https://mirror.test/zorv.exe"), "");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=https://"), "");
+    EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=httpx://m.test/z.exe"), "");
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=ftp://mirror.test/zorv.exe"), "");
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /URL=http://"), "");
     EXPECT_EQ(ProductUrlFromCommandLine("setup.exe /S"), "");
