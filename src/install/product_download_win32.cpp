@@ -11,6 +11,7 @@
 #include "install/install_state.h"
 #include "install/install_steps_win32.h"
 #include "install/install_win32.h"
+#include "runtime/setup_log_win32.h"
 #include "runtime/unique_handle_win32.h"
 #include "ui/status_strip_win32.h"
 #include "ui/waits_win32.h"
@@ -64,6 +65,14 @@ int32_t OnDownloadEvent(int32_t code, int32_t, int64_t value1, int64_t, int32_t)
     return 0;
 }
 
+// The engine's reasons for a failed connection (a refused certificate, a
+// refused connect, an answer it cannot use) go to the setup log, so an
+// administrator reads there why the download did not complete.
+int32_t OnDownloadStatus(int32_t, const std::string&, const std::string& text, int32_t level, int32_t) {
+    if (level == LEVEL_ERROR) Log("download: " + text);
+    return 0;
+}
+
 // Starts the task; false when there is nothing to start it with (the
 // program is ending) or the engine refused it.
 bool StartProductTask(const InstallPlan& plan) {
@@ -77,6 +86,7 @@ bool StartProductTask(const InstallPlan& plan) {
     param.ConnectionCount = 1;
     param.TargetPath = plan.downloadPath;
     param.EventCallback = OnDownloadEvent;
+    param.StatusCallback = OnDownloadStatus;
     if (retryCount.load() >= 0) download::SetRetryPolicy({retryCount.load(), retryWaitMs.load()});
     if (!StartTask(*d.TheDownload, param)) return false;
     GetResumeData(*d.TheDownload, d.ResumeBuffer);

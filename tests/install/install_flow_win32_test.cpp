@@ -1341,6 +1341,7 @@ TEST_F(InstallFlow, AnHttpsAddressInstallsAndACertificateForAnotherNameIsRefused
         ChildProgram refused(SetupExe(), L"/S " + address(tls.Port("wronghost")) + L" " + LogOption());
         EXPECT_EQ(refused.WaitForExit(30000), 4u) << LogText();
     }
+    EXPECT_NE(LogText().find(Utf8(L"不是颁发给该服务器名称的")), std::string::npos) << LogText();
     EXPECT_FALSE(Exists(InFolder(L"zorv.exe")));
     EXPECT_FALSE(Exists(InFolder(L"zorv.exe.download")));
     EXPECT_FALSE(UninstallKeyExists());
