@@ -61,8 +61,8 @@ TEST_F(EngineCommands, StopEndsTheTaskOnceWithTheBytesWrittenAndKeepsResumeData)
     EXPECT_LT(finished.value1, 400000);
     std::string file = ReadWhole(folder.File("slow.bin"));
     ASSERT_EQ(file.size(), 400000u);
-    EXPECT_EQ(file.substr(0, static_cast<size_t>(finished.value1)),
-              Pattern(400000).substr(0, static_cast<size_t>(finished.value1)));
+    EXPECT_TRUE(SameBytes(file.substr(0, static_cast<size_t>(finished.value1)),
+                          Pattern(400000).substr(0, static_cast<size_t>(finished.value1))));
     // Stopped connections end normally, and only once.
     EXPECT_EQ(recorder.Count(EV_CONNECTION_ENDED), 1);
     EXPECT_EQ(recorder.Count(EV_CONNECTION_FAILED), 0);
