@@ -683,13 +683,19 @@ bool HttpConnection::Flush(int64_t& position, int& buffered) {
     size_t written = 0;
     bool whole = task_.WriteAt(position, c_.buffer.get(), static_cast<size_t>(bytes), &written);
     // What landed before a failed write (a disk that filled up in the middle
-    // of the buffer) is in the file and counts as done.
+    // of the buffer) is in the file and counts as done, up to the segment's
+    // end as it is now: a split by the master thread during the write gave
+    // the bytes beyond it to the new segment, whose connection writes and
+    // counts them itself.
+    int64_t counted;
     {
         std::lock_guard<std::mutex> guard(task_.taskLock);
-        task_.table.segments[static_cast<size_t>(c_.segment)].done += static_cast<int64_t>(written);
+        Segment& segment = task_.table.segments[static_cast<size_t>(c_.segment)];
+        counted = std::clamp<int64_t>(segment.start + segment.length - position, 0, static_cast<int64_t>(written));
+        segment.done += counted;
     }
-    position += static_cast<int64_t>(written);
-    Report(static_cast<int>(written), false);
+    position += counted;
+    Report(static_cast<int>(counted), false);
     if (!whole) Status(LEVEL_ERROR, kFileWriteError);
     return whole;
 }
