@@ -181,6 +181,16 @@ inline std::string ReadWhole(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// A file's bytes against the expected ones; a mismatch reports the sizes
+// and where the bytes first differ instead of printing every byte.
+inline ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
+                                         << ", first difference at " << at;
+}
+
 inline void WriteWhole(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
