@@ -11,6 +11,7 @@
 #include "install/install_state.h"
 #include "install/install_steps_win32.h"
 #include "install/install_win32.h"
+#include "runtime/setup_log.h"
 #include "runtime/setup_log_win32.h"
 #include "runtime/unique_handle_win32.h"
 #include "ui/status_strip_win32.h"
@@ -67,9 +68,10 @@ int32_t OnDownloadEvent(int32_t code, int32_t, int64_t value1, int64_t, int32_t)
 
 // The engine's reasons for a failed connection (a refused certificate, a
 // refused connect, an answer it cannot use) go to the setup log, so an
-// administrator reads there why the download did not complete.
+// administrator reads there why the download did not complete.  A
+// redirect's target is named without the user and password it may carry.
 int32_t OnDownloadStatus(int32_t, const std::string&, const std::string& text, int32_t level, int32_t) {
-    if (level == LEVEL_ERROR) Log("download: " + text);
+    if (level == LEVEL_ERROR) Log("download: " + LoggableUrl(text));
     return 0;
 }
 

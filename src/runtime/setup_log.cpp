@@ -16,7 +16,8 @@ std::string FormatLogLine(const LogTime& time, std::string_view utf8Text) {
 
 std::string LoggableUrl(std::string_view url) {
     std::size_t scheme = url.find("://");
-    std::size_t hostStart = scheme == std::string_view::npos ? 0 : scheme + 3;
+    if (scheme == std::string_view::npos) return std::string(url);
+    std::size_t hostStart = scheme + 3;
     std::size_t hostEnd = url.find_first_of("/?#", hostStart);
     std::string_view authority = url.substr(hostStart, hostEnd == std::string_view::npos ? std::string_view::npos
                                                                                           : hostEnd - hostStart);
