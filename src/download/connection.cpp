@@ -103,6 +103,7 @@ private:
     ReceiveResult Receive(char* target, int most, int perCall, ProgressSink* progress, bool returnOnData,
                           int timeoutMs = -1);
     int SendAndReadHead(const std::string& extra);
+    int Exchange(const std::optional<std::string>& request, std::string& head);
     int ReadHead(std::string& head);
     void TakeServerName();
     int FirstRequest();
@@ -296,22 +297,11 @@ int HttpConnection::Reach(const std::string& dotted, uint16_t port, const char* 
 // and bytes after its answer would be no server's: the TLS session has not
 // begun.
 int HttpConnection::OpenTunnel(const RequestData& data) {
-    std::optional<std::string> request = BuildConnectRequest(data);
-    if (!request) {
-        Status(LEVEL_ERROR, kRequestTooLong);
-        return 0;
-    }
     HostPort target = TunnelTarget(data);
     Status(LEVEL_INFO, FormatText("正在通过代理服务器连接 [%s:%d]", target.host.c_str(), target.port));
-    Status(LEVEL_SENT, *request);
-    if (Send(*request) < 0) {
-        Status(LEVEL_ERROR, "发送请求失败");
-        return -1;
-    }
     std::string head;
-    int result = ReadHead(head);
+    int result = Exchange(BuildConnectRequest(data), head);
     if (result != 1) return result;
-    Status(LEVEL_RECEIVED, head);
     const int status = ParseHead(head).status;
     const bool surplus = headBytes_ > 0;
     headBytes_ = 0;
@@ -403,7 +393,17 @@ int HttpConnection::ReadHead(std::string& head) {
 }
 
 int HttpConnection::SendAndReadHead(const std::string& extra) {
-    std::optional<std::string> request = BuildRequest(CurrentRequest(), extra);
+    std::string head;
+    int result = Exchange(BuildRequest(CurrentRequest(), extra), head);
+    if (result != 1) return result;
+    c_.response = ParseHead(head);
+    TakeServerName();
+    return 1;
+}
+
+// Sends a request and reads its answer's head: ReadHead's result (1 with
+// the head), 0 for a request too long to send, -1 for a send that failed.
+int HttpConnection::Exchange(const std::optional<std::string>& request, std::string& head) {
     if (!request) {
         Status(LEVEL_ERROR, kRequestTooLong);
         return 0;
@@ -415,13 +415,9 @@ int HttpConnection::SendAndReadHead(const std::string& extra) {
         Status(LEVEL_ERROR, "发送请求失败");
         return -1;
     }
-    std::string head;
     int result = ReadHead(head);
-    if (result != 1) return result;
-    Status(LEVEL_RECEIVED, head);
-    c_.response = ParseHead(head);
-    TakeServerName();
-    return 1;
+    if (result == 1) Status(LEVEL_RECEIVED, head);
+    return result;
 }
 
 // A folder target takes the name that the server gives, when it is safe.
