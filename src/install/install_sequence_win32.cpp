@@ -75,6 +75,7 @@ bool EntryExists(std::string_view path, bool directory) {
 }
 
 uint32_t CopyInstallerTo(const std::string& target) {
+    product::DeleteBeforeWriting(WideFromGbk(target));
     if (CopyFileW(OwnProgramPathWide().c_str(), WideFromGbk(target).c_str(), FALSE)) return 0;
     return GetLastError();
 }
@@ -99,11 +100,18 @@ void PauseFor(const InstallPlan& plan, uint32_t milliseconds) {
 bool RemoveOldVersion(const InstallPlan& plan) {
     Log("older version found: " + plan.productPath);
     ui::ShowStatus("正在卸载旧版本文件", ui::kStatusNotice, 100);
-    LogResult("write its uninstall script", product::WriteUninstallScript(WideFromGbk(plan.folder)));
+    uint32_t written = product::WriteUninstallScript(WideFromGbk(plan.folder));
+    LogResult("write its uninstall script", written);
     // The script ends with waits of its own and a late fallback removal of
-    // its folder: it must be over before the folder is made again.
+    // its folder: it must be over before the folder is made again.  Only
+    // the script just written is run: a script that could not be written
+    // over is whatever lay in the folder, and the folder is removed here
+    // without it.
     uint32_t error = 0;
-    if (auto script = product::StartUninstallScript(WideFromGbk(plan.folder), product::kEndWithInstaller, &error)) {
+    if (written != 0) {
+        Log("its uninstall script is not run: the folder is removed without it");
+    } else if (auto script =
+                   product::StartUninstallScript(WideFromGbk(plan.folder), product::kEndWithInstaller, &error)) {
         bool ended = ui::WaitPumping(script->process.get(), kOldScriptWaitMs);
         Log(ended ? "its uninstall script ended" : "its uninstall script ended by the installer after 10 s");
         script->End();
@@ -159,7 +167,7 @@ void StopDownloadKeepingResume() {
 // shortcut step has run, the entry, the files it wrote.
 void TakeBackInstall(WrittenFiles& written) {
     StopDownloadKeepingResume();
-    RemoveMadeLinks(WaitForShortcutStep());
+    RemoveMadeLinks(EndShortcutStep());
     RemoveUninstallRegistration();
     written.RemoveAll();
     Log("what the install made is taken back; the installer stays open");
@@ -187,26 +195,42 @@ void LogDownload(const DownloadOutcome& outcome, AfterDownload next) {
 
 // The older version removed and the product downloaded, once more when
 // something is missing; kExitInstalled when the install goes on.
-InstallExitCode FetchProduct(InstallPlan& plan, WrittenFiles& written) {
+// Nothing is written, deleted or made through a link: it would reach a
+// folder elsewhere, which a user may have chosen for the installer to
+// change.  The path is looked at before the folders are made and again
+// once they all exist (one could have been put in place meanwhile); the
+// claimed folder, held from then on, keeps the path as it was checked.
+InstallExitCode MakeInstallFolder(const InstallPlan& plan, WrittenFiles& written, UniqueFile& held) {
+    held.reset();
+    if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
+        Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
+        return FailInstall(kFolderIsLink, written);
+    }
+    held = CreateInstallFolder(plan.folder);
+    if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
+        held.reset();
+        Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
+        return FailInstall(kFolderIsLink, written);
+    }
+    if (!held) return FailInstall(kFolderFailed, written);
+    return kExitInstalled;
+}
+
+InstallExitCode FetchProduct(InstallPlan& plan, WrittenFiles& written, UniqueFile& folder) {
     for (;;) {
         BeginNextAttempt(plan);
         Log("attempt " + std::to_string(plan.attempt) + ", install folder " + plan.folder);
         ui::WriteTextProperty(ids::OptionsPanel, ids::PathEdit, ids::prop::Caption, plan.folder);
-        // Nothing is written, deleted or made through a link: it would reach
-        // a folder elsewhere, which a user may have chosen for the installer
-        // to change.
-        if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
-            Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
-            return FailInstall(kFolderIsLink, written);
-        }
-        if (!CreateInstallFolder(plan.folder)) return FailInstall(kFolderFailed, written);
+        if (InstallExitCode made = MakeInstallFolder(plan, written, folder); made != kExitInstalled) return made;
         if (EntryExists(plan.productPath, false)) {
+            // The removal deletes the folder itself: it is let go meanwhile.
+            folder.reset();
             if (!RemoveOldVersion(plan)) {
                 TakeBackInstall(written);
                 return kExitOldVersionKept;
             }
             // The removal took the folder with it; the download needs it back.
-            if (!CreateInstallFolder(plan.folder)) return FailInstall(kFolderFailed, written);
+            if (InstallExitCode made = MakeInstallFolder(plan, written, folder); made != kExitInstalled) return made;
         }
         ui::ShowStatus("准备下载文件中", ui::kStatusNotice, 100);
         // A partial file of an earlier run is no part of this download.
@@ -288,7 +312,8 @@ void StartProduct(const InstallPlan& plan) {
 
 InstallExitCode RunInstall(InstallPlan plan) {
     WrittenFiles written;
-    if (InstallExitCode fetched = FetchProduct(plan, written); fetched != kExitInstalled) return fetched;
+    UniqueFile folder;
+    if (InstallExitCode fetched = FetchProduct(plan, written, folder); fetched != kExitInstalled) return fetched;
     UniqueFile verified;
     if (InstallExitCode placed = PlaceVerifiedProduct(plan, written, verified); placed != kExitInstalled) return placed;
     ui::ShowStatus("正在安装文件", ui::kStatusWorking, 100);

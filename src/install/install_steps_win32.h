@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "install/install_plan.h"
+#include "runtime/unique_handle_win32.h"
 
 namespace zorv::install {
 
@@ -17,8 +18,14 @@ namespace zorv::install {
 // there is none.
 std::string LinkOnInstallPath(std::string_view folder);
 // Makes every missing folder along the path, the install folder last, each
-// with the access of a program folder; true when the install folder exists.
-bool CreateInstallFolder(std::string_view folder);
+// with the access of a program folder, and claims the install folder for
+// the administrators, whoever made it: owner Administrators, the program
+// folder's access and nothing inherited, set through a handle that was
+// opened on the folder itself, never through a link.  That handle is
+// returned (empty when the folder cannot be made or claimed) and held
+// while the install works in the folder: the folder, and every folder
+// above it, cannot be renamed or replaced meanwhile.
+UniqueFile CreateInstallFolder(std::string_view folder);
 
 // Downloads the product into the plan's product path and waits for the
 // task's end, dispatching the thread's messages meanwhile.
@@ -31,8 +38,13 @@ struct ShortcutOutcome {
     bool startMenuMade = false;
     bool failed = false;
 };
-// Waits until the shortcut step has run, dispatching the thread's messages.
+// Waits until the shortcut step has run, dispatching the thread's messages
+// (without a window, the step is due from the first wait).
 ShortcutOutcome WaitForShortcutStep();
+// For an install taken back: what the step made once it has run, or
+// nothing when it was not yet due (an install without a window that ended
+// before it), which calls it off.
+ShortcutOutcome EndShortcutStep();
 // Deletes the links the shortcut step made.
 void RemoveMadeLinks(const ShortcutOutcome& made);
 

@@ -125,9 +125,8 @@ void BeginSilentInstall(const SilentInstallOptions& options) {
     plan.startProduct = options.start;
     Log("install without a window into " + completed + (options.noShortcuts ? ", no links" : "") +
         (options.start ? ", the product started afterwards" : ""));
-    // No animation: the shortcut step is due at once.
+    // No animation: the shortcut step is due once the install waits for it.
     PrepareShortcutStep(plan);
-    ui::PostWindowEvent(ids::ProgressPanel, ids::InstallNotifier, 0, 0, false);
     if (!StartThread([plan] { QuitProgram(RunInstall(plan)); })) QuitProgram(kExitStepFailed);
 }
 

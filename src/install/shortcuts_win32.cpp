@@ -11,7 +11,9 @@
 #include "runtime/codepage_win32.h"
 #include "runtime/commands_win32.h"
 #include "runtime/setup_log_win32.h"
+#include "ui/form_ids.h"
 #include "ui/waits_win32.h"
+#include "ui/window_commands_win32.h"
 
 namespace zorv::install {
 namespace {
@@ -23,6 +25,11 @@ struct ShortcutStepState {
     bool prepared = false;
     std::string target;
     bool desktopLink = false, startMenuLink = false;
+    // Without a window there is no animation to end: the step is due when
+    // the install first waits for it, which is after an older version's
+    // removal (whose script deletes the links of that name).
+    bool dueWhenWaitedFor = false;
+    bool due = false;
     ShortcutOutcome outcome;
 };
 ShortcutStepState step;
@@ -65,6 +72,8 @@ void PrepareShortcutStep(const InstallPlan& plan) {
     step.target = plan.linkTarget;
     step.desktopLink = plan.desktopLink;
     step.startMenuLink = plan.startMenuLink;
+    step.dueWhenWaitedFor = plan.silent;
+    step.due = false;
     step.outcome = {};
     ResetEvent(StepDone());
 }
@@ -84,9 +93,27 @@ void RunShortcutStep(int a, int b) {
 }
 
 ShortcutOutcome WaitForShortcutStep() {
+    {
+        std::lock_guard guard(step.lock);
+        if (step.dueWhenWaitedFor && !step.due) {
+            step.due = true;
+            ui::PostWindowEvent(ui::ids::ProgressPanel, ui::ids::InstallNotifier, 0, 0, false);
+        }
+    }
     ui::WaitPumping(StepDone());
     std::lock_guard guard(step.lock);
     return step.outcome;
+}
+
+ShortcutOutcome EndShortcutStep() {
+    {
+        std::lock_guard guard(step.lock);
+        if (step.dueWhenWaitedFor && !step.due) {
+            step.prepared = false;
+            return {};
+        }
+    }
+    return WaitForShortcutStep();
 }
 
 void RemoveMadeLinks(const ShortcutOutcome& made) {

@@ -12,6 +12,7 @@ namespace zorv::product {
 namespace {
 
 uint32_t WriteText(const std::wstring& path, std::string_view text) {
+    DeleteBeforeWriting(path);
     SetLastError(ERROR_SUCCESS);
     if (WriteBytesToFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()))) return 0;
     DWORD error = GetLastError();
@@ -32,11 +33,18 @@ std::wstring SystemFolder() {
 }
 
 // The interpreter by its full path, so that no cmd.exe elsewhere is taken;
-// /d leaves out the AutoRun commands of the registry, and /s with the outer
-// quotes keeps the script's own quotes whatever its path holds (a "(x86)"
-// would otherwise make the interpreter strip them).
-std::wstring ScriptCommandLine(const std::wstring& interpreter, const std::wstring& script) {
-    return L"\"" + interpreter + L"\" /d /s /c \"\"" + script + L"\"\"";
+// /d leaves out the AutoRun commands of the registry; /e:on and /v:off set
+// what the registry could otherwise change (with delayed expansion on, a
+// "!" of a folder's name would vanish from the folder the script deletes);
+// /s with the outer quotes keeps the script's own quotes whatever its path
+// holds (a "(x86)" would otherwise make the interpreter strip them).  The
+// path itself reaches the interpreter through the variable kScriptVariable:
+// a "%NAME%" in a folder's name would be expanded on a command line, and a
+// variable's value is expanded no further.
+constexpr wchar_t kScriptVariable[] = L"ZORV_UNINSTALL_SCRIPT";
+
+std::wstring ScriptCommandLine(const std::wstring& interpreter) {
+    return L"\"" + interpreter + L"\" /d /e:on /v:off /s /c \"\"%" + kScriptVariable + L"%\"\"";
 }
 
 // A job whose last handle's closing ends every process in it.
@@ -51,6 +59,14 @@ UniqueHandle NewEndingJob() {
 }
 
 }  // namespace
+
+void DeleteBeforeWriting(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
 
 uint32_t WriteUninstallScript(const std::wstring& folder) {
     return WriteText(InFolder(folder, kUninstallScriptName), UninstallScriptText());
@@ -79,7 +95,9 @@ std::optional<StartedScript> StartUninstallScript(const std::wstring& folder, un
     };
     std::wstring system = SystemFolder();
     if (system.empty()) return fail(GetLastError());
-    std::wstring commandLine = ScriptCommandLine(system + L"\\cmd.exe", InFolder(folder, kUninstallScriptName));
+    std::wstring commandLine = ScriptCommandLine(system + L"\\cmd.exe");
+    if (!SetEnvironmentVariableW(kScriptVariable, InFolder(folder, kUninstallScriptName).c_str()))
+        return fail(GetLastError());
     // The interpreter looks for the commands the script names (net,
     // taskkill, reg, timeout, powershell) in its working folder first: that
     // is System32, not a folder a user may write to, and not the folder the

@@ -13,10 +13,17 @@
 
 namespace zorv::product {
 
-// Each creates or truncates its file in the folder (with or without a
-// trailing separator) and writes the whole text at once; the system's
-// error code, 0 when written.  Folders are wide: the uninstaller's own
-// folder comes from the system and may hold any character.
+// A file the installer is about to write is made anew instead of being
+// written over: an existing file (one a user left there, read-only or
+// hidden too) is deleted first, since a file written over keeps its owner,
+// who may change it again, and a read-only one refuses the write.  A
+// folder of that name is left alone (the write that follows fails).
+void DeleteBeforeWriting(const std::wstring& path);
+
+// Each makes its file anew in the folder (with or without a trailing
+// separator) and writes the whole text at once; the system's error code,
+// 0 when written.  Folders are wide: the uninstaller's own folder comes
+// from the system and may hold any character.
 uint32_t WriteUninstallScript(const std::wstring& folder);
 uint32_t WriteUninstallInstructions(const std::wstring& folder);
 

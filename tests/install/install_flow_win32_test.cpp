@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <fstream>
@@ -817,6 +818,74 @@ TEST_F(InstallFlow, ASilentInstallShowsNoWindowAndInstallsAsAClickWould) {
     EXPECT_TRUE(WaitUntil([&] { return Exists(folder + L"\\zorv-started.txt"); }, 10000)) << "/START: not started";
     EndProducts();
     RemoveTree(apps);
+}
+
+// What lies in an install folder before the install is no part of it.  An
+// older version's script that cannot be written over (held open) is not
+// run; links the older version's removal deletes are made again after it;
+// a folder that exists already (made with the drive's access, which lets
+// every user in) is taken over as a program folder, and a file of the
+// installer's that someone left there, read-only, is made anew.
+TEST_F(InstallFlow, WhatLayInTheFolderIsNeitherRunNorKept) {
+    server_.Route("/zorv.exe", Body(product_));
+    const std::wstring marker = L"C:\zorv-old-script-ran.txt";
+    DeleteFileW(marker.c_str());
+    auto silentInstall = [&](const std::wstring& folder) {
+        ChildProgram silent(SetupExe(), L"/S \"/DIR=" + folder + L"\" " + Options());
+        return silent.WaitForExit(kInstallMs);
+    };
+    ASSERT_EQ(silentInstall(L"C:\\Program Files (x86)"), 0u) << LogText();
+    EndProducts();
+    const std::wstring script = InFolder(L"Uninstall.bat");
+    {
+        std::ofstream planted(script.c_str(), std::ios::binary | std::ios::trunc);
+        planted << "@echo ran > \"" << Narrow(marker) << "\"\r\n";
+    }
+    {
+        // Held open, the script cannot be written over (it can be read and
+        // deleted) until the download has begun, which is slow here.
+        Reply slow = Body(product_);
+        slow.trickleBytes = 65536;
+        slow.trickleGapMs = 100;
+        server_.Route("/zorv.exe", slow);
+        size_t requestsBefore = server_.RequestsFor("/zorv.exe").size();
+        HANDLE held = CreateFileW(script.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        ChildProgram silent(SetupExe(), L"/S " + Options());
+        EXPECT_TRUE(WaitUntil([&] { return server_.RequestsFor("/zorv.exe").size() > requestsBefore; }, kInstallMs));
+        CloseHandle(held);
+        ASSERT_EQ(silent.WaitForExit(kInstallMs), 0u) << LogText();
+        server_.Route("/zorv.exe", Body(product_));
+    }
+    EXPECT_FALSE(Exists(marker)) << "the script that lay in the folder was run";
+    EXPECT_NE(LogText().find("its uninstall script is not run"), std::string::npos) << LogText();
+    EXPECT_TRUE(SameBytes(ReadWhole(InFolder(L"zorv.exe")), product_));
+    EXPECT_TRUE(IsFile(DesktopLink())) << "the older version's removal took the new link";
+    EXPECT_TRUE(IsFile(StartMenuLink())) << "the older version's removal took the new link";
+    EndProducts();
+    ClearInstallation();
+
+    const std::wstring parent = L"C:\\zorv-made-before", folder = parent + L"\\zorv";
+    RemoveTree(parent);
+    CreateDirectoryW(parent.c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    {
+        std::ofstream planted((folder + L"\\卸载.exe").c_str(), std::ios::binary);
+        planted << "planted";
+    }
+    SetFileAttributesW((folder + L"\\卸载.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(silentInstall(parent), 0u) << LogText();
+    EndProducts();
+    EXPECT_TRUE(SameBytes(ReadWhole(folder + L"\\卸载.exe"), ReadWhole(SetupExe())));
+    // Wine shows an existing folder's access as its Linux permissions, which
+    // a new access list does not change: the log tells that it was set.
+    EXPECT_NE(LogText().find("claim folder C:\\zorv-made-before\\zorv (owner Administrators, the access of a "
+                             "program folder): ok"),
+              std::string::npos)
+        << LogText();
+    ClearInstallation();
+    RemoveTree(parent);
 }
 
 // Each way a silent install can end has its own exit code, and none of them
