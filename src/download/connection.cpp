@@ -235,12 +235,9 @@ int HttpConnection::FindAddress(std::string& dotted, uint16_t& port) {
         if (IsDottedAddress(data.host)) {
             dotted = data.host;
         } else {
-            std::string name = data.host;
-            size_t colon = name.find(':');
-            if (colon != std::string::npos) {
-                port = static_cast<uint16_t>(LeadingNumber(name, colon + 1));
-                name.resize(colon);
-            }
+            // The task's port was taken from the address already; the name
+            // leaves out the user information and the port.
+            std::string name = HostNameOf(data.host);
             Status(LEVEL_INFO, FormatText("正在解析域名 [%s]", name.c_str()));
             std::optional<std::string> address = ResolveStoppable(name, stop);
             if (!address) {

@@ -171,7 +171,7 @@ std::optional<std::string> BuildRequest(const RequestData& data, const std::stri
     if (path.size() >= kRequestLimit) return std::nullopt;
     const std::string& agent = data.userAgent ? *data.userAgent : std::string(kUserAgent);
     std::string request = "GET " + path + " HTTP/1.1\r\n";
-    request += "Host: " + data.host + "\r\n";
+    request += "Host: " + HostAndPortOf(data.host) + "\r\n";
     if (!ProxyForm(data)) {
         request += "Accept: */*\r\n";
         request += "Referer: " + data.referer + "\r\n";
@@ -316,10 +316,10 @@ HostPort SplitProxy(const std::string& proxy) {
 HostPort TunnelTarget(const RequestData& data) {
     HostPort target;
     target.host = HostNameOf(data.host);
-    size_t at = data.host.rfind('@');
-    size_t colon = data.host.find(':', at == std::string::npos ? 0 : at);
+    std::string hostAndPort = HostAndPortOf(data.host);
+    size_t colon = hostAndPort.find(':');
     target.port = colon == std::string::npos ? (data.secure ? 443 : 80)
-                                             : static_cast<uint16_t>(LeadingNumber(data.host, colon + 1));
+                                             : static_cast<uint16_t>(LeadingNumber(hostAndPort, colon + 1));
     return target;
 }
 

@@ -241,7 +241,7 @@ private:
     // inBegin_ (DecryptMessage works in place).
     std::vector<char> in_;
     size_t inBegin_ = 0, inEnd_ = 0;
-    bool needInput_ = true;  // what is there is not a whole record
+    bool needInput_ = true;  // read before Schannel is given the input again
     const char* plain_ = nullptr;
     size_t plainLeft_ = 0;
     // Ciphertext still to send: out_[outBegin_, outEnd_).
@@ -519,7 +519,13 @@ TlsStep SchannelBackend::Decrypt() {
     }
     Consumed(*extra);
     if (status == SEC_I_CONTEXT_EXPIRED) closed_ = true;
-    if (status == SEC_I_RENEGOTIATE) handshaking_ = true;
+    if (status == SEC_I_RENEGOTIATE) {
+        // Schannel continues the handshake at once with what is left of the
+        // input, possibly nothing, and says itself when it needs more.
+        // Reading first could wait for a server that waits for our answer.
+        handshaking_ = true;
+        needInput_ = false;
+    }
     return Step(TlsIo::kDone);
 }
 

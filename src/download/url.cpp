@@ -77,7 +77,7 @@ SplitUrlResult SplitUrl(const std::string& url) {
     result.path = url.substr(slash);
     size_t colon = result.host.find(':');
     if (colon != std::string::npos) {
-        size_t at = result.host.find('@');
+        size_t at = result.host.rfind('@');
         if (at != std::string::npos) {
             size_t portColon = result.host.find(':', at);
             // User information without a port: the FTP port, as before,
@@ -93,9 +93,13 @@ SplitUrlResult SplitUrl(const std::string& url) {
     return result;
 }
 
-std::string HostNameOf(const std::string& hostPart) {
+std::string HostAndPortOf(const std::string& hostPart) {
     size_t at = hostPart.rfind('@');
-    std::string host = at == std::string::npos ? hostPart : hostPart.substr(at + 1);
+    return at == std::string::npos ? hostPart : hostPart.substr(at + 1);
+}
+
+std::string HostNameOf(const std::string& hostPart) {
+    std::string host = HostAndPortOf(hostPart);
     return host.substr(0, host.find(':'));
 }
 

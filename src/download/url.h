@@ -18,9 +18,16 @@ struct SplitUrlResult {
 // "https://" is taken as written (in any case) with port 443 by default.
 SplitUrlResult SplitUrl(const std::string& url);
 
+// A host part without the user information before its last "@": host and
+// ":port" as written ("me:pw@dl.example.com:8443" gives
+// "dl.example.com:8443").  What the Host header names; the user and the
+// password never leave the machine in it.
+std::string HostAndPortOf(const std::string& hostPart);
+
 // The host of a host part: without the user information before an "@" and
 // without the ":port" after the host ("me@dl.example.com:8443" gives
-// "dl.example.com").  The name a TLS certificate must carry.
+// "dl.example.com").  The name resolved and connected to, and the name a TLS
+// certificate must carry.
 std::string HostNameOf(const std::string& hostPart);
 
 // The URL without its fragment (from the first "#" on), which names a place

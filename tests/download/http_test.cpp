@@ -61,6 +61,16 @@ TEST(HttpRequest, ProxyFormCarriesWholeUrlAndNoAcceptRefererOrPragma) {
               std::string::npos);
 }
 
+// Direct and through a proxy: the Host line is the host and port alone.
+TEST(HttpRequest, HostLineLeavesOutTheUserInformation) {
+    std::string url = "http://me:pw@dl.example.com:8080/zorv.exe";
+    for (const char* proxy : {"", "10.0.0.1:3128"}) {
+        std::optional<std::string> request = BuildRequest(InitialRequestData(url, SplitUrl(url), proxy, ""), "");
+        ASSERT_TRUE(request) << proxy;
+        EXPECT_NE(request->find(" HTTP/1.1\r\nHost: dl.example.com:8080\r\n"), std::string::npos) << *request;
+    }
+}
+
 TEST(HttpRequest, RequestThatDoesNotFitItsBufferIsRefusedNotCut) {
     RequestData data = Direct();
     data.path = "/" + std::string(700, 'p');
