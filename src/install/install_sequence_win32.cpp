@@ -200,16 +200,21 @@ void LogDownload(const DownloadOutcome& outcome, AfterDownload next) {
 // change.  The path is looked at before the folders are made and again
 // once they all exist (one could have been put in place meanwhile); the
 // claimed folder, held from then on, keeps the path as it was checked.
+bool LinkRefused(const InstallPlan& plan) {
+    std::string link = LinkOnInstallPath(plan.folder);
+    if (!link.empty()) Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
+    return !link.empty();
+}
+
 InstallExitCode MakeInstallFolder(const InstallPlan& plan, WrittenFiles& written, UniqueFile& held) {
     held.reset();
-    if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
-        Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
-        return FailInstall(kFolderIsLink, written);
+    bool linked = LinkRefused(plan);
+    if (!linked) {
+        held = CreateInstallFolder(plan.folder);
+        linked = LinkRefused(plan);
     }
-    held = CreateInstallFolder(plan.folder);
-    if (std::string link = LinkOnInstallPath(plan.folder); !link.empty()) {
+    if (linked) {
         held.reset();
-        Log("refused: " + link + " is a link (a junction, a symbolic link or a mount point)");
         return FailInstall(kFolderIsLink, written);
     }
     if (!held) return FailInstall(kFolderFailed, written);
